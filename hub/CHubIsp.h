@@ -1,0 +1,206 @@
+// CHubIsp: the one object that talks to hubs.  It holds the session with the
+// filter driver, the device table of the latest enumeration, the selected hub,
+// the per-hub identification results, the flash part table and the ISP
+// settings.  Every engine operation opens its own session, works and closes it
+// again; the operations return 1 for success and 0 for failure and leave the
+// reason in m_lasterror.
+//
+// The members are implemented across hub/ (session, enumeration, transport,
+// identity), isp/ (identification, store primitives, update) and files/
+// (image classification, configuration format check).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+#include "settings/CIniFile.h"
+
+// Hub types as chip identification yields them.
+enum : int {
+    CHIP_ID_UNKNOWN = -1,
+    CHIP_ID_VX2230_SPI = 1,
+    CHIP_ID_VX2240_SPI = 2,
+    CHIP_ID_VX2240_EEPROM = 3,
+    CHIP_ID_VX2240_EEPROM_LITE = 4,
+    CHIP_ID_VX2210_SPI = 5,
+};
+
+constexpr int kMaxHubs = 8;            // per-hub members hold 8 entries
+constexpr int kMaxCandidates = 32;     // hub functions held by one enumeration
+constexpr int kMaxFlashParts = 64;     // rows of the flash part table
+constexpr int kFlashInfoColumns = 18;  // bytes of one row
+
+// Filter driver control codes.
+constexpr uint32_t VX_IOCTL_GET_DEVICE_NUM = 0x00222000;
+constexpr uint32_t VX_IOCTL_ENUM_DEVICES = 0x00222004;
+constexpr uint32_t VX_IOCTL_USB_REQUEST = 0x00222008;
+constexpr uint32_t VX_IOCTL_GET_INSTANCE_ID = 0x00222024;
+constexpr uint32_t VX_IOCTL_GET_CONTAINER_ID = 0x0022202C;
+
+constexpr const char* kFilterDriverName = "\\\\.\\vxusbflt";
+
+#pragma pack(push, 1)
+// One hub as the driver reports it (15 bytes, little-endian, packed).
+struct HubRecord {
+    uint32_t handle;
+    uint16_t devType;  // 0 not the maker's, 1 hub, 2 high-speed hub function
+    uint16_t idVendor;
+    uint16_t idProduct;
+    uint16_t bcdDevice;
+    uint16_t bcdUSB;
+    uint8_t reserved;
+};
+
+// Header of a vendor control transfer carried by VX_IOCTL_USB_REQUEST; the
+// data follow at offset 16.
+struct UsbRequestHeader {
+    uint32_t serialNo;
+    uint32_t handle;
+    uint8_t bmRequestType;
+    uint8_t bRequest;
+    uint16_t wValue;
+    uint16_t wIndex;
+    uint16_t wLength;
+};
+#pragma pack(pop)
+static_assert(sizeof(HubRecord) == 15, "hub record is 15 packed bytes");
+static_assert(sizeof(UsbRequestHeader) == 16, "request header is 16 bytes");
+
+constexpr int kDeviceTableHeader = 8;    // SerialNo, count
+constexpr int kContainerRecordSize = 52; // u32 0, u32 handle, u32 40, 40 bytes text
+constexpr int kContainerIdSize = 40;
+constexpr int kIdentityRecordSize = 524; // u32 0, u32 handle, u32 512, 512 bytes text
+constexpr int kInstanceIdSize = 512;
+
+// A request record: the header and wLength data bytes in one zero-filled
+// buffer of a caller-chosen size (at least 16 + wLength).
+class RequestRecord {
+public:
+    explicit RequestRecord(int size);
+    uint8_t* Bytes() { return m_bytes.data(); }
+    int Size() const { return static_cast<int>(m_bytes.size()); }
+    void Set(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue, uint16_t wIndex, uint16_t wLength);
+    UsbRequestHeader Header() const;
+    uint8_t* Data() { return m_bytes.data() + sizeof(UsbRequestHeader); }
+    int DataRoom() const { return Size() - static_cast<int>(sizeof(UsbRequestHeader)); }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// Progress, error flag and status text an update shares with the dialog's
+// timer: written by the worker, read by the timer thread.
+using ProgressByte = std::atomic<uint8_t>;
+using ErrorFlag = std::atomic<int>;
+class SharedText {
+public:
+    void Set(const std::string& text) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_text = text;
+    }
+    std::string Get() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_text;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_text;
+};
+
+// 16-bit byte sum of a store image (modulo 0x10000).
+uint16_t CalcChecksum(const uint8_t* data, int length);
+
+class CHubIsp {
+public:
+    CHubIsp();
+    virtual ~CHubIsp();
+    CHubIsp(const CHubIsp&) = delete;
+    CHubIsp& operator=(const CHubIsp&) = delete;
+
+    // --- driver session and enumeration -----------------------------------
+    int OpenDriver();
+    int OpenDevice();
+    void CloseDevice();
+    int EnumerateHubs();
+    int GetDeviceNumber(int* count);
+    int GetHubNumber(unsigned* count);
+    int GetHubInfo(HubRecord* out, unsigned index);
+    int SetHubIndex(int index);
+    int GetHubIndex() const { return m_hubindex; }
+
+    // --- vendor request transport -------------------------------------------
+    int SendUsbRequest(uint8_t* rec, int size);
+    int SendUsbRequest(RequestRecord& rec) { return SendUsbRequest(rec.Bytes(), rec.Size()); }
+
+    // --- hub identity and device parameters ---------------------------------
+    int GetHubRegistryPaths(int hubIndex, std::vector<std::string>* paths);
+    int SetSelectiveSuspend(int hubIndex, std::vector<std::string>* paths, uint32_t value);
+    int EnableHub(int hubIndex, int enable);
+
+    // --- chip identification ------------------------------------------------
+    int GetChipType(int hubIndex, int enterIsp);
+    int LoadFlashInfo();
+    int GetFlashIndex(uint8_t* flashIndex, int hubIndex);
+    int LoadMaskVersions();
+    uint8_t GetDataSize(uint8_t flashIndex);
+    uint8_t GetFlashInfo(uint8_t flashIndex, uint8_t column);
+    int IsMaskRom(int hubIndex);
+
+    // --- store primitives -----------------------------------------------------
+    int EraseFlash(int hubIndex, ProgressByte* progress);
+    int WriteFlashStatus(uint8_t flashIndex);
+    int EraseEeprom(int hubIndex);
+    int ReadData(uint8_t* buffer, int length, int mode, unsigned hubIndex);
+    int SoftwareReset(int hubIndex);
+
+    // --- firmware update --------------------------------------------------------
+    int UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int length, ProgressByte* progress,
+                       SharedText* status, ErrorFlag* errorFlag);
+
+    // --- files ----------------------------------------------------------------------
+    // Image class (-1, 1, 2, 4, 5) from the image's bytes.
+    static int ClassifyImage(const uint8_t* data, int length);
+    // A configuration block of 144, 256 or 512 bytes starting with 0x55 or 0xAA.
+    bool CheckEepFormat(const uint8_t* data, int size);
+
+    // --- read-only views for the owners (dialogs, console, tools) --------------
+    int PairingMode() const { return m_uuuisp; }
+    int SupportsHighSpeedHub() const { return m_supportuuhub; }
+    int IspEntrySelector() const { return m_enterisp; }
+    int EraseDelay() const { return m_erasedelay; }
+    int WriteDelay() const { return m_writedelay; }
+    int FlashCount() const { return m_flashcount; }
+    const HubRecord& HubRecordCopy(int hubIndex) const { return m_hubrecord[hubIndex & 7]; }
+    const uint8_t* ContainerId() const { return m_containerid; }
+
+    std::string m_lasterror;
+    int m_quiet = 0;
+
+private:
+    // Message box with the caption "ISP ERROR", only while m_quiet is 0.
+    void Box(const std::string& text);
+    // Sends a request, and once more after 20 ms when it fails.
+    int SendWithRetry(RequestRecord& rec);
+    bool HubIndexValid(int hubIndex) const { return static_cast<unsigned>(hubIndex) < kMaxHubs; }
+
+    int m_uuuisp = 0;
+    int m_supportuuhub = 0;
+    CIniFile m_ini;
+    int m_hubindex = 0;
+    int m_flashcount = 0;
+    uint8_t m_flashinfo[kMaxFlashParts][kFlashInfoColumns] = {};
+    HubRecord m_hubrecord[kMaxHubs] = {};
+    uint8_t m_containerid[32] = {};
+    tessaro::Handle m_driver = tessaro::kInvalidHandle;
+    std::vector<uint8_t> m_devtable;  // empty: no table
+    int m_maskrom[kMaxHubs] = {};
+    int m_enterisp = 2;
+    int m_erasedelay = 0;
+    int m_writedelay = 0;
+    std::vector<std::string> m_maskversions;
+};

@@ -1,0 +1,47 @@
+#include "platform/ports.h"
+
+#include <cstdlib>
+
+namespace tessaro {
+
+namespace {
+System g_system;
+bool g_initialised = false;
+
+void Merge(System& into, const System& from) {
+    if (from.clock) into.clock = from.clock;
+    if (from.debug) into.debug = from.debug;
+    if (from.files) into.files = from.files;
+    if (from.ini) into.ini = from.ini;
+    if (from.registry) into.registry = from.registry;
+    if (from.box) into.box = from.box;
+    if (from.os) into.os = from.os;
+    if (from.driver) into.driver = from.driver;
+    if (from.guid) into.guid = from.guid;
+    if (from.devices) into.devices = from.devices;
+    if (from.process) into.process = from.process;
+    if (from.shutdown) into.shutdown = from.shutdown;
+    if (from.shell) into.shell = from.shell;
+    if (from.console) into.console = from.console;
+    if (from.errors) into.errors = from.errors;
+}
+}  // namespace
+
+System& Sys() {
+    if (!g_initialised) {
+        g_system = NativeSystem();
+        g_initialised = true;
+    }
+    return g_system;
+}
+
+ScopedSystem::ScopedSystem(const System& ports) : previous_(Sys()) { Merge(g_system, ports); }
+
+ScopedSystem::~ScopedSystem() { g_system = previous_; }
+
+std::string GetEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+}  // namespace tessaro
