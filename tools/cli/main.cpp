@@ -1,1 +1,90 @@
-int main() { return 1; }
+// tessaro-cli: dispatch to the subcommands that register themselves.
+#include "tools/cli/cli.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace cli {
+namespace {
+
+struct Entry {
+    std::string usage;
+    Handler handler;
+};
+
+std::map<std::string, Entry>& Commands() {
+    static std::map<std::string, Entry> commands;
+    return commands;
+}
+
+std::string g_iniOverride;
+
+int Usage() {
+    std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS]\n\ncommands:\n");
+    for (const auto& [name, entry] : Commands()) std::fprintf(stderr, "  %s\n", entry.usage.c_str());
+    return 1;
+}
+
+}  // namespace
+
+Registration::Registration(const char* name, const char* usage, Handler handler) {
+    Commands()[name] = Entry{usage, handler};
+}
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "tessaro-cli: %s\n", text.c_str());
+    return 1;
+}
+
+const std::string& IniOverride() { return g_iniOverride; }
+
+bool Args::Option(const std::string& name, std::string& value) {
+    for (size_t i = 0; i + 1 < m_words.size(); ++i) {
+        if (m_words[i] == name) {
+            value = m_words[i + 1];
+            m_words.erase(m_words.begin() + static_cast<long>(i), m_words.begin() + static_cast<long>(i) + 2);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Args::Flag(const std::string& name) {
+    for (size_t i = 0; i < m_words.size(); ++i) {
+        if (m_words[i] == name) {
+            m_words.erase(m_words.begin() + static_cast<long>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Args::Number(const std::string& name, long& value, bool required) {
+    std::string text;
+    if (!Option(name, text)) {
+        if (required) Fail("missing " + name);
+        return !required;
+    }
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0') {
+        Fail("not a number for " + name + ": " + text);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace cli
+
+int main(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    cli::Args global(words);
+    global.Option("--ini", cli::g_iniOverride);
+    std::vector<std::string> rest = global.Rest();
+    if (rest.empty()) return cli::Usage();
+    auto it = cli::Commands().find(rest[0]);
+    if (it == cli::Commands().end()) return cli::Usage();
+    cli::Args args(std::vector<std::string>(rest.begin() + 1, rest.end()));
+    return it->second.handler(args);
+}
