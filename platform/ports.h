@@ -42,10 +42,10 @@ public:
 };
 
 // Files, in the path form the tool builds ("folder\\name", "c:\\a.out").
-// The POSIX implementation turns backslashes into slashes; every
-// implementation maps the root of drive C to the folder it was given (the
-// bench's own drive C), so fixed places such as "c:\\a.out" stay out of the
-// real system in tests.
+// The POSIX implementation turns backslashes into slashes and puts drive C
+// in a folder of its own; given a drive C folder (the bench's, a test's),
+// every implementation keeps the files of the root of drive C there, so fixed
+// places such as "c:\\a.out" stay out of the real system.
 class IFileSystem {
 public:
     virtual ~IFileSystem() = default;

@@ -28,6 +28,13 @@ public:
     // Count returned by the last profile call.
     int LastCount() const { return m_count; }
 
+    // The program's folder: its module path cut after the last separator
+    // (the trailing separator stays).
+    static std::string ProgramFolder();
+    // Makes every reader of this process use the given INI file instead of the
+    // one beside the program (tessaro-cli --ini); empty restores the search.
+    static void SetOverride(const std::string& path);
+
     // Value conventions of the readers.
     static long ToInt(const std::string& text);        // strtol, base 10; junk gives 0
     static bool IsSwitchOne(const std::string& text);  // exactly "1"

@@ -1,0 +1,7 @@
+#include "platform/native.h"
+
+namespace tessaro {
+
+void HardenProcess() {}
+
+}  // namespace tessaro
