@@ -16,7 +16,7 @@
 // The firmware version of a configuration block read from the hub: the
 // little-endian word at offset 14.  0xFFFF (no firmware: the hub runs its
 // mask ROM) shows "Mask" and sets the hub's masked flag; any other value
-// shows as "%04X".  A block shorter than 16 bytes reads as 0xFFFF.
+// shows as "%04X".  A byte beyond the block reads as 0xFF.
 struct StoreVersion {
     uint16_t value = 0xFFFF;
     bool masked = true;
