@@ -1,0 +1,105 @@
+// CHubIsp: one vendor control transfer to the selected hub, through the
+// filter driver, with the wait after writes and the request trace.
+#include <cstring>
+
+#include "hub/CHubIsp.h"
+#include "settings/DebugLog.h"
+
+using tessaro::Sys;
+
+namespace {
+
+void Trace(const uint8_t* rec, int size) {
+    UsbRequestHeader h;
+    std::memcpy(&h, rec, sizeof h);
+    DebugLog("\t\t#handle   %04x", h.handle);
+    DebugLog("\t\t#SerialNo %04x", h.serialNo);
+    DebugLog("\t\t#Type     %04x", h.bmRequestType);
+    DebugLog("\t\t#Request  %04x", h.bRequest);
+    DebugLog("\t\t#Value    %04x", h.wValue);
+    DebugLog("\t\t#Index    %04x", h.wIndex);
+    DebugLog("\t\t#Length   %04x", h.wLength);
+    // The data dump never reads past the record, whatever wLength says.
+    int length = h.wLength;
+    int room = size - static_cast<int>(sizeof h);
+    if (length > room) length = room < 0 ? 0 : room;
+    std::string dump = "\t\t";
+    char item[8];
+    for (int i = 0; i < length; ++i) {
+        std::snprintf(item, sizeof item, (i && i % 8 == 0) ? "\n\t\t%02x " : "%02x ", rec[sizeof h + i]);
+        dump += item;
+    }
+    dump += "\n";
+    DebugLog("%s", dump.c_str());
+}
+
+}  // namespace
+
+int CHubIsp::SendUsbRequest(uint8_t* rec, int size) {
+    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
+        DebugLog("driver handle is invalid!");
+        return 0;
+    }
+    if (m_devtable.size() < static_cast<size_t>(kDeviceTableHeader)) {
+        DebugLog("driver memory block is null!");
+        return 0;
+    }
+    int devices = 0;
+    if (!GetDeviceNumber(&devices)) {
+        m_lasterror = "Get device number ERROR!";
+        DebugLog("Get device number ERROR!");
+        return 0;
+    }
+    int index = m_hubindex;
+    if (index > 7) {
+        m_lasterror = Format("Exceed the maximum hub number! %d", index);
+        DebugLog("%s", m_lasterror.c_str());
+        return 0;
+    }
+    // The kept index must also name a hub of the current table: a table that
+    // shrank since the hub was selected never sends to a stale record.
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(devices)) {
+        m_lasterror = Format("Invalid hub index! idx %d num %d", index, devices);
+        DebugLog("%s", m_lasterror.c_str());
+        return 0;
+    }
+    UsbRequestHeader h;
+    if (!rec || size < static_cast<int>(sizeof h)) {
+        m_lasterror = Format("Invalid request record! size %d", size);
+        DebugLog("%s", m_lasterror.c_str());
+        return 0;
+    }
+    std::memcpy(&h, rec, sizeof h);
+    if (size < static_cast<int>(sizeof h) + h.wLength) {
+        m_lasterror = Format("Invalid request record! size %d", size);
+        DebugLog("%s", m_lasterror.c_str());
+        return 0;
+    }
+
+    size_t at = kDeviceTableHeader + sizeof(HubRecord) * static_cast<size_t>(index);
+    HubRecord record;
+    std::memcpy(&record, m_devtable.data() + at, sizeof record);
+    std::memcpy(rec + 4, &record.handle, 4);
+
+    uint32_t returned = 0;
+    int result = 0;
+    if (!Sys().driver->IoControl(m_driver, VX_IOCTL_USB_REQUEST, rec, static_cast<uint32_t>(size), rec,
+                                 static_cast<uint32_t>(size), &returned)) {
+        m_lasterror = Format("Send VX_IOCTL_USB_REQUEST ERROR! %u", tessaro::LastError());
+        DebugLog("%s", m_lasterror.c_str());
+    } else {
+        if (m_writedelay != 0 && h.bRequest == 0x83) {
+            DebugLog("delay %d ms after write command.\n", m_writedelay);
+            Sys().clock->Sleep(static_cast<uint32_t>(m_writedelay));
+        }
+        result = 1;
+    }
+    Trace(rec, size);
+    return result;
+}
+
+int CHubIsp::SendWithRetry(RequestRecord& rec) {
+    if (SendUsbRequest(rec)) return 1;
+    Sys().clock->Sleep(20);
+    return SendUsbRequest(rec);
+}
