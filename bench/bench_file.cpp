@@ -1,0 +1,696 @@
+// The bench file: a line-oriented description of the simulated PC
+// (docs/bench.md).  Global directives stand alone; "flash", "hub" and
+// "device" open blocks that "end" closes.  Everything is collected first and
+// built afterwards, so a hub may name a flash part described further down.
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "bench/pc.h"
+
+namespace bench {
+
+namespace {
+
+struct Tokens {
+    std::vector<std::string> words;
+    int line = 0;
+};
+
+bool Tokenize(const std::string& text, std::vector<std::string>& out, std::string& error) {
+    out.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            const size_t close = text.find('"', i + 1);
+            if (close == std::string::npos) {
+                error = "missing closing quote";
+                return false;
+            }
+            out.push_back(text.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else {
+            size_t j = i;
+            while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != '\r' && text[j] != '#' &&
+                   text[j] != '"')
+                ++j;
+            out.push_back(text.substr(i, j - i));
+            i = j;
+        }
+    }
+    return true;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+}
+
+// A cursor over the words of one line; the first failure keeps its reason.
+class Cursor {
+public:
+    explicit Cursor(const Tokens& t) : m_words(t.words), m_pos(1) {}
+
+    bool More() const { return m_pos < m_words.size(); }
+    std::string Peek() const { return More() ? Lower(m_words[m_pos]) : std::string(); }
+    bool Accept(const char* word) {
+        if (Peek() != word) return false;
+        ++m_pos;
+        return true;
+    }
+    bool Text(std::string& out, const std::string& what) {
+        if (!More()) return Error("missing " + what);
+        out = m_words[m_pos++];
+        return true;
+    }
+    bool Number(uint64_t& out, const std::string& what, uint64_t max) {
+        std::string t;
+        if (!Text(t, what)) return false;
+        uint64_t scale = 1;
+        if (!t.empty() && (t.back() == 'K' || t.back() == 'k')) {
+            scale = 1024;
+            t.pop_back();
+        } else if (!t.empty() && (t.back() == 'M' || t.back() == 'm')) {
+            scale = 1024 * 1024;
+            t.pop_back();
+        }
+        char* end = nullptr;
+        const bool hex = t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
+        if (t.empty() || t[0] == '-' || t[0] == '+') return Error(what + " is not a number: " + m_words[m_pos - 1]);
+        const unsigned long long v = std::strtoull(t.c_str(), &end, hex ? 16 : 10);
+        if (*end != '\0') return Error(what + " is not a number: " + m_words[m_pos - 1]);
+        if (v > max / scale) return Error(what + " is too large: " + m_words[m_pos - 1]);
+        out = v * scale;
+        return true;
+    }
+    template <typename T>
+    bool Value(T& out, const std::string& what, uint64_t max) {
+        uint64_t v = 0;
+        if (!Number(v, what, max)) return false;
+        out = static_cast<T>(v);
+        return true;
+    }
+    // A byte in hexadecimal, with or without 0x: "C7", "0xC7", "5".
+    bool Byte(uint8_t& out, const std::string& what) {
+        std::string t;
+        if (!Text(t, what)) return false;
+        std::string digits = t;
+        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits = digits.substr(2);
+        char* end = nullptr;
+        const unsigned long v = std::strtoul(digits.c_str(), &end, 16);
+        if (digits.empty() || digits.size() > 2 || *end != '\0')
+            return Error(what + " is not a hexadecimal byte: " + t);
+        out = static_cast<uint8_t>(v);
+        return true;
+    }
+    bool IsByte() const {
+        if (!More()) return false;
+        std::string d = m_words[m_pos];
+        if (d.size() > 2 && d[0] == '0' && (d[1] == 'x' || d[1] == 'X')) d = d.substr(2);
+        if (d.empty() || d.size() > 2) return false;
+        for (char c : d)
+            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        return true;
+    }
+    bool Bytes(std::vector<uint8_t>& out, const std::string& what) {
+        out.clear();
+        while (IsByte()) {
+            uint8_t b = 0;
+            Byte(b, what);
+            out.push_back(b);
+        }
+        if (out.empty()) {
+            uint8_t b = 0;
+            return More() ? Byte(b, what) : Error("missing " + what);
+        }
+        return true;
+    }
+    bool YesNo(bool& out, const std::string& what) {
+        std::string t;
+        if (!Text(t, what)) return false;
+        t = Lower(t);
+        if (t == "yes" || t == "on" || t == "1") {
+            out = true;
+        } else if (t == "no" || t == "off" || t == "0") {
+            out = false;
+        } else {
+            return Error(what + " must be yes or no, not " + t);
+        }
+        return true;
+    }
+    bool End() {
+        if (More()) return Error("unexpected \"" + m_words[m_pos] + "\"");
+        return true;
+    }
+    bool Error(const std::string& text) {
+        if (m_error.empty()) m_error = text;
+        return false;
+    }
+    const std::string& ErrorText() const { return m_error; }
+
+private:
+    const std::vector<std::string>& m_words;
+    size_t m_pos;
+    std::string m_error;
+};
+
+class Parser {
+public:
+    Parser(Pc& pc, const std::string& fileName) : m_pc(pc), m_file(fileName) {}
+
+    bool Run(const std::string& text, std::string* error);
+
+private:
+    bool Fail(int line, const std::string& text) {
+        m_error = m_file + ":" + std::to_string(line) + ": " + text;
+        return false;
+    }
+    bool Global(const Tokens& t);
+    bool FlashLine(const Tokens& t, FlashPart& part);
+    bool DeviceLine(const Tokens& t, DeviceSpec& spec, bool hub);
+    bool FunctionLine(Cursor& c, FunctionSpec& f);
+    bool FaultLine(Cursor& c, Fault& f);
+    bool Selection(Cursor& c, Fault& f);
+
+    Pc& m_pc;
+    std::string m_file;
+    std::string m_error;
+    std::vector<std::pair<FlashPart, int>> m_parts;
+    std::vector<std::pair<DeviceSpec, int>> m_devices;
+    std::vector<std::pair<Fault, int>> m_faults;
+    bool m_bcdGiven = false;
+};
+
+bool Parser::Run(const std::string& text, std::string* error) {
+    std::istringstream stream(text);
+    std::string raw;
+    int number = 0;
+    enum class Block { None, Flash, Hub, Device } block = Block::None;
+    int blockLine = 0;
+    FlashPart part;
+    DeviceSpec device;
+    while (std::getline(stream, raw)) {
+        ++number;
+        Tokens t;
+        t.line = number;
+        std::string why;
+        if (!Tokenize(raw, t.words, why)) {
+            Fail(number, why);
+            if (error) *error = m_error;
+            return false;
+        }
+        if (t.words.empty()) continue;
+        const std::string word = Lower(t.words[0]);
+        bool ok = true;
+        if (block == Block::None) {
+            if (word == "flash" || word == "hub" || word == "device") {
+                if (t.words.size() != 2) {
+                    ok = Fail(number, word + " needs exactly one name");
+                } else if (word == "flash") {
+                    block = Block::Flash;
+                    part = FlashPart();
+                    part.name = t.words[1];
+                } else {
+                    block = word == "hub" ? Block::Hub : Block::Device;
+                    device = DeviceSpec();
+                    device.name = t.words[1];
+                    device.hub = word == "hub";
+                    m_bcdGiven = false;
+                }
+                blockLine = number;
+            } else if (word == "end") {
+                ok = Fail(number, "\"end\" without a block");
+            } else {
+                ok = Global(t);
+            }
+        } else if (word == "end") {
+            if (t.words.size() != 1) {
+                ok = Fail(number, "\"end\" takes nothing after it");
+            } else if (block == Block::Flash) {
+                m_parts.push_back({part, blockLine});
+            } else {
+                m_devices.push_back({device, blockLine});
+            }
+            block = Block::None;
+        } else if (word == "flash" || word == "hub" || word == "device") {
+            ok = Fail(number, "\"" + word + "\" inside the block opened at line " + std::to_string(blockLine) +
+                                  " (missing \"end\"?)");
+        } else if (block == Block::Flash) {
+            ok = FlashLine(t, part);
+        } else {
+            ok = DeviceLine(t, device, block == Block::Hub);
+        }
+        if (!ok) {
+            if (error) *error = m_error;
+            return false;
+        }
+    }
+    if (block != Block::None) {
+        Fail(blockLine, "block is not closed with \"end\"");
+        if (error) *error = m_error;
+        return false;
+    }
+    std::string why;
+    for (const auto& p : m_parts)
+        if (!m_pc.AddFlashPart(p.first, &why)) {
+            Fail(p.second, why);
+            if (error) *error = m_error;
+            return false;
+        }
+    for (const auto& d : m_devices)
+        if (!m_pc.AddDevice(d.first, &why)) {
+            Fail(d.second, why);
+            if (error) *error = m_error;
+            return false;
+        }
+    for (const auto& f : m_faults)
+        if (!m_pc.AddFault(f.first, &why)) {
+            Fail(f.second, why);
+            if (error) *error = m_error;
+            return false;
+        }
+    return true;
+}
+
+bool Parser::Global(const Tokens& t) {
+    Cursor c(t);
+    const std::string word = Lower(t.words[0]);
+    bool ok = true;
+    if (word == "clock") {
+        if (c.Accept("real"))
+            m_pc.UseRealClock();
+        else if (!c.Accept("virtual"))
+            ok = c.Error("clock is virtual or real");
+    } else if (word == "guid") {
+        if (c.Accept("random")) {
+            m_pc.Guids().UseRandom();
+        } else if (c.Accept("sequence")) {
+            uint64_t seed = 1;
+            if (c.More()) ok = c.Number(seed, "seed", UINT64_MAX);
+            m_pc.Guids().UseSequence(seed);
+        } else {
+            ok = c.Error("guid is random or sequence [seed]");
+        }
+    } else if (word == "os") {
+        if (c.Accept("fail")) {
+            uint32_t e = 87;
+            if (c.More()) ok = c.Value(e, "error", UINT32_MAX);
+            m_pc.Os().Fail(e);
+        } else {
+            std::string version;
+            ok = c.Text(version, "version such as 6.1.7601");
+            uint32_t parts[3] = {0, 0, 0};
+            if (ok) {
+                std::istringstream v(version);
+                std::string piece;
+                int n = 0;
+                while (ok && std::getline(v, piece, '.')) {
+                    char* end = nullptr;
+                    const unsigned long x = std::strtoul(piece.c_str(), &end, 10);
+                    if (n >= 3 || piece.empty() || *end != '\0') ok = c.Error("version is major.minor[.build]: " + version);
+                    else parts[n++] = static_cast<uint32_t>(x);
+                }
+                if (ok && n < 2) ok = c.Error("version is major.minor[.build]: " + version);
+            }
+            uint16_t spMajor = 0, spMinor = 0;
+            std::string csd;
+            bool server = false;
+            while (ok && c.More()) {
+                if (c.Accept("sp")) {
+                    std::string sp;
+                    ok = c.Text(sp, "service pack");
+                    const size_t dot = sp.find('.');
+                    spMajor = static_cast<uint16_t>(std::atoi(sp.substr(0, dot).c_str()));
+                    if (dot != std::string::npos) spMinor = static_cast<uint16_t>(std::atoi(sp.substr(dot + 1).c_str()));
+                } else if (c.Accept("csd")) {
+                    ok = c.Text(csd, "service pack text");
+                } else if (c.Accept("server")) {
+                    server = true;
+                } else {
+                    ok = c.Error("unknown os option \"" + c.Peek() + "\"");
+                }
+            }
+            if (ok) m_pc.Os().Set(parts[0], parts[1], parts[2], spMajor, spMinor, csd, server);
+        }
+    } else if (word == "box") {
+        if (c.Accept("default")) {
+            std::string b;
+            ok = c.Text(b, "button");
+            if (ok && !ButtonId(b)) ok = c.Error("unknown button " + b);
+            if (ok) m_pc.Boxes().SetDefault(ButtonId(b));
+        } else if (c.Accept("answer")) {
+            if (!c.More()) ok = c.Error("missing button");
+            while (ok && c.More()) {
+                std::string b;
+                c.Text(b, "button");
+                if (!ButtonId(b))
+                    ok = c.Error("unknown button " + b);
+                else
+                    m_pc.Boxes().Queue(ButtonId(b));
+            }
+        } else if (c.Accept("quiet")) {
+            m_pc.Boxes().SetQuiet(true);
+        } else {
+            ok = c.Error("box default <button>, box answer <button>..., or box quiet");
+        }
+    } else if (word == "latency") {
+        uint32_t ms = 0;
+        ok = c.Value(ms, "milliseconds", 60000);
+        if (ok) m_pc.SetLatency(ms);
+    } else if (word == "log") {
+        std::string path;
+        ok = c.Text(path, "log file name");
+        if (ok) m_pc.SetLogFile(path);
+    } else if (word == "driver") {
+        if (c.Accept("installed"))
+            m_pc.SetDriverInstalled(true);
+        else if (c.Accept("missing"))
+            m_pc.SetDriverInstalled(false);
+        while (ok && c.More()) {
+            if (c.Accept("serial")) {
+                uint32_t serial = 0;
+                ok = c.Value(serial, "serial number", UINT32_MAX);
+                if (ok) m_pc.SetSerialNo(serial);
+            } else {
+                ok = c.Error("driver installed|missing [serial <n>]");
+            }
+        }
+    } else if (word == "fault") {
+        Fault f;
+        ok = FaultLine(c, f);
+        if (ok) m_faults.push_back({f, t.line});
+        return ok ? true : Fail(t.line, c.ErrorText());
+    } else {
+        return Fail(t.line, "unknown directive \"" + t.words[0] + "\"");
+    }
+    if (ok) ok = c.End();
+    return ok ? true : Fail(t.line, c.ErrorText());
+}
+
+bool Parser::FlashLine(const Tokens& t, FlashPart& part) {
+    Cursor c(t);
+    const std::string word = Lower(t.words[0]);
+    bool ok = true;
+    if (word == "size") {
+        ok = c.Value(part.size, "size", 0x1000000);
+        if (ok && part.size == 0) ok = c.Error("size must not be 0");
+    } else if (word == "page") {
+        ok = c.Value(part.pageSize, "page size", 0x10000);
+    } else if (word == "id") {
+        FlashIdCommand id;
+        ok = c.Byte(id.opcode, "identification opcode") && c.Value(id.mode, "identification mode", 2) &&
+             c.Bytes(id.bytes, "identification bytes");
+        if (ok && id.mode != 1 && id.mode != 2) ok = c.Error("identification mode is 1 or 2");
+        if (ok) part.ids.push_back(id);
+    } else if (word == "erase") {
+        ok = c.Bytes(part.eraseOpcodes, "erase opcodes");
+    } else if (word == "ewsr") {
+        uint8_t op = 0;
+        if (c.Accept("none"))
+            part.ewsrOpcode = -1;
+        else if ((ok = c.Byte(op, "EWSR opcode")))
+            part.ewsrOpcode = op;
+    } else if (word == "program") {
+        part.programValues.clear();
+        if (!c.More()) ok = c.Error("missing program wValue");
+        while (ok && c.More()) {
+            uint16_t v = 0;
+            ok = c.Value(v, "program wValue", 0xFFFF);
+            if (ok) part.programValues.push_back(v);
+        }
+    } else if (word == "unprotect") {
+        ok = c.Bytes(part.unprotect, "un-protect opcodes");
+        if (ok && c.Accept("before-isp"))
+            part.unprotectAt = UnprotectAt::BeforeIsp;
+        else if (ok && c.Accept("after-isp"))
+            part.unprotectAt = UnprotectAt::AfterIsp;
+        else if (ok && c.Accept("anywhere"))
+            part.unprotectAt = UnprotectAt::Anywhere;
+    } else if (word == "protected") {
+        ok = c.YesNo(part.startsProtected, "protected");
+    } else if (word == "reprotect") {
+        if (!c.Accept("after-program")) ok = c.Error("reprotect after-program");
+        part.reprotectAfterProgram = true;
+    } else if (word == "erase-time") {
+        ok = c.Value(part.eraseTimeMs, "erase time", 600000);
+    } else if (word == "program-time") {
+        ok = c.Value(part.programTimeMs, "program time", 60000);
+    } else if (word == "busy-byte") {
+        ok = c.Byte(part.busyByte, "busy byte");
+    } else {
+        return Fail(t.line, "unknown flash directive \"" + t.words[0] + "\"");
+    }
+    if (ok) ok = c.End();
+    return ok ? true : Fail(t.line, c.ErrorText());
+}
+
+bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
+    Cursor c(t);
+    const std::string word = Lower(t.words[0]);
+    bool ok = true;
+    const bool storeWord = word == "store" || word == "content" || word == "fill" || word == "put" ||
+                           word == "save" || word == "isp" || word == "store-type" || word == "phy" ||
+                           word == "phy-default" || word == "after-reset" || word == "code";
+    if (!hub && storeWord) return Fail(t.line, "\"" + word + "\" belongs to a hub; a device has no controller");
+    if (word == "function") {
+        FunctionSpec f;
+        ok = FunctionLine(c, f);
+        if (ok) d.functions.push_back(f);
+        return ok ? true : Fail(t.line, c.ErrorText());
+    } else if (word == "registry") {
+        if (d.functions.empty()) return Fail(t.line, "\"registry\" follows the function it belongs to");
+        EnumKey key;
+        ok = c.Text(key.enumerator, "enumerator path such as USB\\VID_2C7E&PID_0B40");
+        while (ok && c.More()) {
+            if (c.Accept("instance"))
+                ok = c.Text(key.instance, "instance ID");
+            else if (c.Accept("selective-suspend"))
+                ok = c.Value(key.selectiveSuspend, "EnableSelectiveSuspend value", 0x7FFFFFFF);
+            else
+                ok = c.Error("unknown registry option \"" + c.Peek() + "\"");
+        }
+        if (ok) d.functions.back().registry.push_back(key);
+    } else if (word == "unplugged") {
+        d.plugged = false;
+    } else if (word == "bcd-device") {
+        ok = c.Value(d.bcdDevice, "bcdDevice", 0xFFFF);
+        m_bcdGiven = true;
+    } else if (word == "code") {
+        if (c.Accept("mask")) {
+            d.maskRom = true;
+            if (!m_bcdGiven) d.bcdDevice = 0x0400;
+        } else if (c.Accept("own")) {
+            d.maskRom = false;
+        } else {
+            ok = c.Error("code is mask or own");
+        }
+    } else if (word == "after-reset") {
+        if (!c.Accept("bcd-device")) ok = c.Error("after-reset bcd-device <n>");
+        if (ok) ok = c.Value(d.resetBcdDevice, "bcdDevice", 0xFFFF);
+    } else if (word == "store") {
+        if (c.Accept("spi")) {
+            d.store = StoreKind::Spi;
+            ok = c.Text(d.flashPart, "flash part name");
+        } else if (c.Accept("eeprom")) {
+            d.store = StoreKind::Eeprom;
+            uint32_t size = 0;
+            ok = c.Value(size, "EEPROM size", 0x10000);
+            if (ok) d.eeprom = DefaultEeprom(size);
+            while (ok && c.More()) {
+                if (c.Accept("address-bytes")) {
+                    ok = c.Value(d.eeprom.addressBytes, "address bytes", 2);
+                    if (ok && d.eeprom.addressBytes < 1) ok = c.Error("address bytes is 1 or 2");
+                } else if (c.Accept("page")) {
+                    ok = c.Value(d.eeprom.pageSize, "page size", 0x10000);
+                } else if (c.Accept("write-protected")) {
+                    d.eeprom.writeProtected = true;
+                } else {
+                    ok = c.Error("unknown EEPROM option \"" + c.Peek() + "\"");
+                }
+            }
+        } else {
+            ok = c.Error("store spi <flash part> or store eeprom <size>");
+        }
+    } else if (word == "content") {
+        ok = c.Text(d.contentFile, "content file name");
+    } else if (word == "fill") {
+        ok = c.Byte(d.fill, "fill byte");
+    } else if (word == "put") {
+        uint32_t offset = 0;
+        ok = c.Value(offset, "offset", 0x1000000);
+        std::vector<uint8_t> bytes;
+        if (ok && c.Accept("text")) {
+            std::string text;
+            ok = c.Text(text, "text");
+            bytes.assign(text.begin(), text.end());
+        } else if (ok && c.Accept("hex")) {
+            ok = c.Bytes(bytes, "bytes");
+        } else if (ok) {
+            ok = c.Error("put <offset> text \"...\" or put <offset> hex <bytes>");
+        }
+        if (ok) d.puts.push_back({offset, bytes});
+    } else if (word == "save") {
+        ok = c.Text(d.saveFile, "file name");
+    } else if (word == "isp") {
+        ok = c.YesNo(d.startsInIsp, "isp");
+    } else if (word == "store-type") {
+        ok = c.Byte(d.spiStoreTypeByte, "store type byte");
+    } else if (word == "phy-default") {
+        ok = c.Byte(d.phyDefault, "register value");
+    } else if (word == "phy") {
+        PhyRegister r;
+        ok = c.Value(r.wValue, "register space (0x0101 or 0x0201)", 0xFFFF) &&
+             c.Value(r.wIndex, "register", 0xFFFF) && c.Value(r.value, "register value", 0xFF);
+        if (ok && r.wValue != 0x0101 && r.wValue != 0x0201) ok = c.Error("register space is 0x0101 or 0x0201");
+        if (ok && c.Accept("read-only")) r.readOnly = true;
+        if (ok) d.phy.push_back(r);
+    } else {
+        return Fail(t.line, "unknown " + std::string(hub ? "hub" : "device") + " directive \"" + t.words[0] + "\"");
+    }
+    if (ok) ok = c.End();
+    return ok ? true : Fail(t.line, c.ErrorText());
+}
+
+bool Parser::FunctionLine(Cursor& c, FunctionSpec& f) {
+    bool ok = true;
+    while (ok && c.More()) {
+        if (c.Accept("type")) {
+            ok = c.Value(f.devType, "device type", 0xFFFF);
+        } else if (c.Accept("vid")) {
+            ok = c.Value(f.vid, "idVendor", 0xFFFF);
+        } else if (c.Accept("pid")) {
+            ok = c.Value(f.pid, "idProduct", 0xFFFF);
+        } else if (c.Accept("bcd-device")) {
+            ok = c.Value(f.bcdDevice, "bcdDevice", 0xFFFF);
+        } else if (c.Accept("bcd-usb")) {
+            ok = c.Value(f.bcdUsb, "bcdUSB", 0xFFFF);
+        } else if (c.Accept("reserved")) {
+            ok = c.Value(f.reserved, "reserved byte", 0xFF);
+        } else if (c.Accept("handle")) {
+            ok = c.Value(f.handle, "handle", UINT32_MAX);
+            if (ok && f.handle == 0) ok = c.Error("handle 0 is not a handle");
+        } else if (c.Accept("container")) {
+            ok = c.Text(f.containerId, "container ID");
+            if (ok && Lower(f.containerId) == "none") f.containerId.clear();
+            if (ok && f.containerId.size() > 39) ok = c.Error("a container ID has at most 39 characters");
+        } else if (c.Accept("instance")) {
+            ok = c.Text(f.instanceId, "instance ID");
+        } else if (c.Accept("hwid")) {
+            std::string id;
+            ok = c.Text(id, "hardware ID");
+            if (ok) f.hardwareIds.push_back(id);
+        } else if (c.Accept("absent")) {
+            f.present = false;
+        } else if (c.Accept("disabled")) {
+            f.enabled = false;
+        } else if (c.Accept("hwid-fails")) {
+            f.hardwareIdFails = true;
+            if (c.More() && std::isdigit(static_cast<unsigned char>(c.Peek()[0])))
+                ok = c.Value(f.hardwareIdError, "error", UINT32_MAX);
+        } else {
+            ok = c.Error("unknown function field \"" + c.Peek() + "\"");
+        }
+    }
+    return ok;
+}
+
+bool Parser::Selection(Cursor& c, Fault& f) {
+    if (c.Accept("device") || c.Accept("hub")) return c.Text(f.device, "device name");
+    if (c.Accept("type")) return c.Value(f.bmRequestType, "bmRequestType", 0xFF);
+    if (c.Accept("request")) return c.Value(f.bRequest, "bRequest", 0xFF);
+    if (c.Accept("value")) return c.Value(f.wValue, "wValue", 0xFFFF);
+    if (c.Accept("index")) return c.Value(f.wIndex, "wIndex", 0xFFFF);
+    if (c.Accept("nth")) return c.Value(f.nth, "n", UINT32_MAX);
+    if (c.Accept("first")) return c.Value(f.first, "count", UINT32_MAX);
+    if (c.Accept("error")) return c.Value(f.error, "error", UINT32_MAX);
+    return c.Error("unknown fault field \"" + c.Peek() + "\"");
+}
+
+bool Parser::FaultLine(Cursor& c, Fault& f) {
+    bool ok = true;
+    if (c.Accept("fail")) {
+        f.kind = FaultKind::FailRequest;
+        while (ok && c.More()) {
+            if (c.Accept("applied"))
+                f.applied = true;
+            else
+                ok = Selection(c, f);
+        }
+    } else if (c.Accept("flip")) {
+        f.kind = FaultKind::FlipBit;
+        bool haveByte = false, haveBit = false;
+        while (ok && c.More()) {
+            if (c.Accept("byte")) {
+                ok = c.Value(f.byteIndex, "byte index", 0xFFFF);
+                haveByte = true;
+            } else if (c.Accept("bit")) {
+                ok = c.Value(f.bit, "bit", 7);
+                haveBit = true;
+            } else {
+                ok = Selection(c, f);
+            }
+        }
+        if (ok && (!haveByte || !haveBit)) ok = c.Error("a flip needs byte <i> and bit <b>");
+    } else if (c.Accept("unplug")) {
+        f.kind = FaultKind::Unplug;
+        ok = c.Text(f.device, "device name");
+        if (ok && !c.Accept("after")) ok = c.Error("unplug <device> after <n>");
+        if (ok) ok = c.Value(f.after, "request count", UINT32_MAX);
+    } else if (c.Accept("ioctl")) {
+        f.kind = FaultKind::FailIoctl;
+        std::string code;
+        ok = c.Text(code, "control code");
+        f.ioctl = ControlCodeByName(code);
+        if (ok && !f.ioctl) ok = c.Error("unknown control code " + code);
+        while (ok && c.More()) ok = Selection(c, f);
+    } else if (c.Accept("open")) {
+        f.kind = FaultKind::FailOpen;
+        f.error = 2;
+        while (ok && c.More()) ok = Selection(c, f);
+    } else if (c.Accept("guid")) {
+        f.kind = FaultKind::FailGuid;
+        while (ok && c.More()) ok = Selection(c, f);
+    } else {
+        ok = c.Error("fault fail|flip|unplug|ioctl|open|guid ...");
+    }
+    if (ok && f.nth && f.first) ok = c.Error("nth and first exclude each other");
+    return ok;
+}
+
+}  // namespace
+
+std::unique_ptr<Pc> Pc::FromText(const std::string& text, const std::string& baseFolder, std::string* error,
+                                 const std::string& fileName) {
+    auto pc = std::make_unique<Pc>();
+    pc->SetBaseFolder(baseFolder);
+    Parser parser(*pc, fileName);
+    if (!parser.Run(text, error)) {
+        pc->SaveAtExit(false);  // a half-built PC must not overwrite anything
+        return nullptr;
+    }
+    return pc;
+}
+
+std::unique_ptr<Pc> Pc::Load(const std::string& benchFile, std::string* error) {
+    std::ifstream file(benchFile, std::ios::binary);
+    if (!file) {
+        if (error) *error = benchFile + ": cannot read the bench file";
+        return nullptr;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    std::string folder;
+    const size_t slash = benchFile.find_last_of("/\\");
+    folder = slash == std::string::npos ? std::string(".") : benchFile.substr(0, slash);
+    if (folder.empty()) folder = "/";
+    return FromText(text.str(), folder, error, benchFile);
+}
+
+}  // namespace bench

@@ -1,0 +1,710 @@
+#include "bench/pc.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "platform/winconst.h"
+
+namespace bench {
+
+namespace {
+
+constexpr uint32_t kGetDeviceNum = 0x00222000;
+constexpr uint32_t kEnumDevices = 0x00222004;
+constexpr uint32_t kUsbRequest = 0x00222008;
+constexpr uint32_t kGetInstanceId = 0x00222024;
+constexpr uint32_t kGetContainerId = 0x0022202C;
+constexpr uint32_t kDeviceNumAnswer = 23;  // SerialNo, DevNum and room for one record
+constexpr uint32_t kRecordSize = 15;
+constexpr uint32_t kHeaderSize = 16;
+constexpr uint32_t kIdentityHeader = 12;
+
+const struct {
+    const char* name;
+    uint32_t code;
+} kCodes[] = {{"GET_DEVICE_NUM", kGetDeviceNum},
+              {"ENUM_DEVICES", kEnumDevices},
+              {"USB_REQUEST", kUsbRequest},
+              {"GET_INSTANCE_ID", kGetInstanceId},
+              {"GET_CONTAINER_ID", kGetContainerId}};
+
+void Put16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+}
+
+std::string Format(const char* format, unsigned a, unsigned b, unsigned c) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, a, b, c);
+    return text;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+bool Matches(const Fault& f, const std::string& device, const Setup& s) {
+    return (f.device.empty() || f.device == device) && (f.bmRequestType < 0 || f.bmRequestType == s.bmRequestType) &&
+           (f.bRequest < 0 || f.bRequest == s.bRequest) && (f.wValue < 0 || f.wValue == s.wValue) &&
+           (f.wIndex < 0 || f.wIndex == s.wIndex);
+}
+
+}  // namespace
+
+// --- names and the log line ------------------------------------------------------
+
+std::string ControlCodeName(uint32_t code) {
+    for (const auto& c : kCodes)
+        if (c.code == code) return c.name;
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", code);
+    return text;
+}
+
+uint32_t ControlCodeByName(const std::string& name) {
+    std::string upper;
+    for (char c : name) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (upper.rfind("VX_IOCTL_", 0) == 0) upper = upper.substr(9);
+    for (const auto& c : kCodes)
+        if (upper == c.name) return c.code;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(name.c_str(), &end, 0);
+    return (!name.empty() && *end == '\0') ? static_cast<uint32_t>(value) : 0;
+}
+
+std::string FormatLogEntry(const LogEntry& e) {
+    std::string line = "#" + std::to_string(e.seq) + " t=" + std::to_string(e.timeMs) + " ";
+    char text[160];
+    switch (e.kind) {
+    case LogEntry::Kind::Open: line += "OPEN"; break;
+    case LogEntry::Kind::Close: line += "CLOSE"; break;
+    case LogEntry::Kind::Control:
+        line += ControlCodeName(e.code);
+        std::snprintf(text, sizeof text, " in=%u out=%u", e.inSize, e.outSize);
+        line += text;
+        break;
+    }
+    if (e.handle || !e.device.empty()) {
+        line += " handle=" + std::to_string(e.handle);
+        if (!e.device.empty()) line += " (" + e.device + ")";
+    }
+    if (e.vendor) {
+        std::snprintf(text, sizeof text, " %02X %02X %04X %04X %04X", e.setup.bmRequestType, e.setup.bRequest,
+                      e.setup.wValue, e.setup.wIndex, e.setup.wLength);
+        line += text;
+    }
+    if (e.ok) {
+        line += " -> ok";
+        if (e.kind == LogEntry::Kind::Control) line += " returned=" + std::to_string(e.returned);
+    } else {
+        line += " -> error " + std::to_string(e.error);
+    }
+    if (!e.data.empty()) {
+        line += " data";
+        for (uint8_t b : e.data) {
+            std::snprintf(text, sizeof text, " %02X", b);
+            line += text;
+        }
+    }
+    if (!e.note.empty()) line += " ; " + e.note;
+    return line;
+}
+
+// --- devices ----------------------------------------------------------------------
+
+std::vector<uint8_t>& Device::Store() { return m_controller ? m_controller->Store() : m_noStore; }
+
+uint16_t Device::BcdDevice(size_t function) const {
+    if (function < m_functions.size() && m_functions[function].spec.bcdDevice >= 0 && !m_restarted)
+        return static_cast<uint16_t>(m_functions[function].spec.bcdDevice);
+    return m_bcd;
+}
+
+// --- the driver port -----------------------------------------------------------------
+
+class Pc::Driver : public tessaro::IDriver {
+public:
+    explicit Driver(Pc& pc) : m_pc(pc) {}
+    tessaro::Handle Open(const std::string& name) override { return m_pc.DriverOpen(name); }
+    bool IoControl(tessaro::Handle h, uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                   uint32_t* returned) override {
+        return m_pc.DriverControl(h, code, in, inSize, out, outSize, returned);
+    }
+    void Close(tessaro::Handle h) override { m_pc.DriverClose(h); }
+
+private:
+    Pc& m_pc;
+};
+
+// --- the PC ---------------------------------------------------------------------------
+
+Pc::Pc() : m_driver(std::make_unique<Driver>(*this)) {}
+
+Pc::~Pc() {
+    std::string error;
+    if (m_saveAtExit && !SaveStores(&error)) std::fprintf(stderr, "[bench] %s\n", error.c_str());
+}
+
+tessaro::System Pc::Ports() {
+    tessaro::System s;
+    s.clock = &Clock();
+    s.driver = m_driver.get();
+    s.guid = &m_guid;
+    s.os = &m_os;
+    s.box = &m_box;
+    return s;
+}
+
+std::string Pc::ResolvePath(const std::string& path) const {
+    std::string p = path;
+#ifndef _WIN32
+    std::replace(p.begin(), p.end(), '\\', '/');
+#endif
+    const bool absolute = (!p.empty() && (p[0] == '/' || p[0] == '\\')) ||
+                          (p.size() > 1 && p[1] == ':');
+    if (absolute || m_base.empty()) return p;
+    const char last = m_base.back();
+    return (last == '/' || last == '\\') ? m_base + p : m_base + "/" + p;
+}
+
+void Pc::SetDriverInstalled(bool installed) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_installed = installed;
+}
+
+void Pc::SetSerialNo(uint32_t serial) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_serial = serial;
+}
+
+void Pc::SetLatency(uint32_t ms) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_latency = ms;
+}
+
+void Pc::UseRealClock() { m_realClock = true; }
+
+void Pc::UseClock(tessaro::IClock* clock) { m_external = clock; }
+
+void Pc::SetLogFile(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_logPath = path.empty() ? std::string() : ResolvePath(path);
+    m_logStarted = false;
+}
+
+tessaro::IClock& Pc::Clock() {
+    if (m_external) return *m_external;
+    if (m_realClock) return m_real;
+    return m_virtual;
+}
+
+tessaro::VirtualClock* Pc::Virtual() { return dynamic_cast<tessaro::VirtualClock*>(&Clock()); }
+
+bool Pc::DriverInstalled() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_installed;
+}
+
+uint32_t Pc::SerialNo() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_serial;
+}
+
+bool Pc::AddFlashPart(const FlashPart& part, std::string* error) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (part.name.empty()) {
+        if (error) *error = "a flash part needs a name";
+        return false;
+    }
+    if (FindFlashPart(part.name)) {
+        if (error) *error = "flash part " + part.name + " is described twice";
+        return false;
+    }
+    if (part.size == 0) {
+        if (error) *error = "flash part " + part.name + " has no size";
+        return false;
+    }
+    m_parts.push_back(part);
+    return true;
+}
+
+const FlashPart* Pc::FindFlashPart(const std::string& name) const {
+    for (const FlashPart& p : m_parts)
+        if (p.name == name) return &p;
+    return nullptr;
+}
+
+bool Pc::AddDevice(const DeviceSpec& spec, std::string* error) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    auto fail = [&](const std::string& text) {
+        if (error) *error = text;
+        return false;
+    };
+    if (spec.name.empty()) return fail("a device needs a name");
+    if (FindDevice(spec.name)) return fail("device " + spec.name + " is described twice");
+    if (spec.functions.empty()) return fail("device " + spec.name + " has no USB function");
+
+    auto device = std::make_unique<Device>();
+    device->m_spec = spec;
+    device->m_bcd = spec.bcdDevice;
+    device->m_plugged = spec.plugged;
+    if (spec.hub) {
+        FlashPart part;
+        if (spec.store == StoreKind::Spi) {
+            const FlashPart* found = FindFlashPart(spec.flashPart);
+            if (!found)
+                return fail(spec.flashPart.empty() ? "hub " + spec.name + " has an SPI store but no flash part"
+                                                   : "flash part " + spec.flashPart + " is not described");
+            part = *found;
+        } else if (spec.eeprom.size == 0 || (spec.eeprom.addressBytes != 1 && spec.eeprom.addressBytes != 2)) {
+            return fail("hub " + spec.name + " has an EEPROM without size or with a wrong address length");
+        } else if (spec.eeprom.addressBytes == 1 && spec.eeprom.size > 2048) {
+            return fail("hub " + spec.name + ": a one-address-byte EEPROM holds at most 2048 bytes");
+        }
+        device->m_controller = std::make_unique<Controller>(spec, part, m_proxy);
+        std::vector<uint8_t>& store = device->m_controller->Store();
+        std::fill(store.begin(), store.end(), spec.fill);
+        if (!spec.contentFile.empty()) {
+            std::vector<uint8_t> content;
+            const std::string path = ResolvePath(spec.contentFile);
+            if (!ReadFile(path, content)) return fail("cannot read the content file " + path);
+            if (content.size() > store.size())
+                return fail("content file " + path + " holds " + std::to_string(content.size()) +
+                            " bytes, more than the store's " + std::to_string(store.size()));
+            std::copy(content.begin(), content.end(), store.begin());
+        }
+        for (const auto& put : spec.puts) {
+            if (put.first > store.size() || put.second.size() > store.size() - put.first)
+                return fail(Format("put at 0x%X of %u bytes lies outside the store of %u bytes", put.first,
+                                   static_cast<unsigned>(put.second.size()), static_cast<unsigned>(store.size())));
+            std::copy(put.second.begin(), put.second.end(), store.begin() + put.first);
+        }
+    } else if (!spec.puts.empty() || !spec.contentFile.empty() || !spec.saveFile.empty()) {
+        return fail("device " + spec.name + " has no store");
+    }
+
+    for (const FunctionSpec& f : spec.functions) {
+        FunctionState state;
+        state.spec = f;
+        state.enabled = f.enabled;
+        if (f.handle) {
+            for (const auto& d : m_devices)
+                for (const FunctionState& other : d->m_functions)
+                    if (other.handle == f.handle) return fail("handle " + std::to_string(f.handle) + " is used twice");
+            for (const FunctionState& other : device->m_functions)
+                if (other.handle == f.handle) return fail("handle " + std::to_string(f.handle) + " is used twice");
+            state.handle = f.handle;
+        }
+        device->m_functions.push_back(state);
+    }
+    // Free handles for the functions that name none.
+    for (FunctionState& state : device->m_functions) {
+        if (state.handle) continue;
+        for (;;) {
+            const uint32_t candidate = m_nextHandle++;
+            bool used = false;
+            for (const auto& d : m_devices)
+                for (const FunctionState& other : d->m_functions) used = used || other.handle == candidate;
+            for (const FunctionState& other : device->m_functions) used = used || other.handle == candidate;
+            if (!used) {
+                state.handle = candidate;
+                break;
+            }
+        }
+    }
+    for (size_t i = 0; i < device->m_functions.size(); ++i) {
+        FunctionState& state = device->m_functions[i];
+        const uint16_t bcd = device->BcdDevice(i);
+        if (state.spec.instanceId.empty())
+            state.spec.instanceId = Format("6&%X&0&%u", 0x1A2B3C40u + state.handle, state.handle, 0);
+        if (state.spec.hardwareIds.empty()) {
+            state.spec.hardwareIds.push_back(
+                Format("USB\\VID_%04X&PID_%04X&REV_%04X", state.spec.vid, state.spec.pid, bcd));
+            state.spec.hardwareIds.push_back(Format("USB\\VID_%04X&PID_%04X", state.spec.vid, state.spec.pid, 0));
+        }
+    }
+    m_devices.push_back(std::move(device));
+    return true;
+}
+
+bool Pc::AddFault(const Fault& fault, std::string* error) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!fault.device.empty() && !FindDevice(fault.device)) {
+        if (error) *error = "fault names the unknown device " + fault.device;
+        return false;
+    }
+    if (fault.kind == FaultKind::Unplug && fault.device.empty()) {
+        if (error) *error = "an unplug fault needs a device";
+        return false;
+    }
+    if (fault.kind == FaultKind::FlipBit && fault.bit > 7) {
+        if (error) *error = "a bit number runs from 0 to 7";
+        return false;
+    }
+    if (fault.kind == FaultKind::FailGuid)
+        m_guid.AddFault(fault);
+    else
+        m_faults.push_back({fault, 0});
+    return true;
+}
+
+Device* Pc::FindDevice(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (auto& d : m_devices)
+        if (d->Name() == name) return d.get();
+    return nullptr;
+}
+
+std::vector<std::string> Pc::DeviceNames() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    std::vector<std::string> names;
+    for (const auto& d : m_devices) names.push_back(d->Name());
+    return names;
+}
+
+void Pc::Unplug(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Device* d = FindDevice(name);
+    if (d && d->m_plugged) {
+        d->m_plugged = false;
+        Changed();
+    }
+}
+
+void Pc::Plug(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    Device* d = FindDevice(name);
+    if (d && !d->m_plugged) {
+        d->m_plugged = true;
+        Changed();
+    }
+}
+
+std::vector<LogEntry> Pc::Log() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_log;
+}
+
+void Pc::ClearLog() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_log.clear();
+}
+
+std::vector<LogEntry> Pc::Requests() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    std::vector<LogEntry> out;
+    for (const LogEntry& e : m_log)
+        if (e.vendor) out.push_back(e);
+    return out;
+}
+
+bool Pc::SaveStores(std::string* error) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    bool ok = true;
+    for (auto& d : m_devices) {
+        if (!d->IsHub() || d->m_spec.saveFile.empty()) continue;
+        const std::string path = ResolvePath(d->m_spec.saveFile);
+        const std::vector<uint8_t>& store = d->Store();
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(store.data()), static_cast<std::streamsize>(store.size()));
+        file.close();
+        if (!file) {
+            ok = false;
+            if (error) *error = "cannot write the store of " + d->Name() + " to " + path;
+        }
+    }
+    return ok;
+}
+
+// --- the filter driver -------------------------------------------------------------------
+
+void Pc::Record(LogEntry& entry) {
+    entry.seq = ++m_seq;
+    m_log.push_back(entry);
+    if (m_logPath.empty()) return;
+    std::FILE* file = std::fopen(m_logPath.c_str(), m_logStarted ? "a" : "w");
+    if (!file) return;
+    m_logStarted = true;
+    std::fprintf(file, "%s\n", FormatLogEntry(entry).c_str());
+    std::fclose(file);
+}
+
+bool Pc::Fail(LogEntry& entry, uint32_t error, const std::string& note) {
+    entry.ok = false;
+    entry.error = error;
+    if (!note.empty()) entry.note = entry.note.empty() ? note : entry.note + "; " + note;
+    Record(entry);
+    tessaro::SetLastError(error);
+    return false;
+}
+
+tessaro::Handle Pc::DriverOpen(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    LogEntry entry;
+    entry.kind = LogEntry::Kind::Open;
+    entry.timeMs = Clock().NowMs();
+    entry.note = name;
+    const Fault* hit = nullptr;
+    for (auto& f : m_faults)
+        if (f.first.kind == FaultKind::FailOpen && FaultHits(f.first, f.second) && !hit) hit = &f.first;
+    if (hit) {
+        Fail(entry, hit->error, "fault");
+        return tessaro::kInvalidHandle;
+    }
+    if (!m_installed || Lower(name) != "\\\\.\\vxusbflt") {
+        Fail(entry, tessaro::win::kErrFileNotFound);
+        return tessaro::kInvalidHandle;
+    }
+    const tessaro::Handle h = m_nextFile++;
+    m_open.push_back(h);
+    entry.ok = true;
+    entry.returned = static_cast<uint32_t>(h);
+    Record(entry);
+    return h;
+}
+
+void Pc::DriverClose(tessaro::Handle h) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    LogEntry entry;
+    entry.kind = LogEntry::Kind::Close;
+    entry.timeMs = Clock().NowMs();
+    auto it = std::find(m_open.begin(), m_open.end(), h);
+    entry.ok = it != m_open.end();
+    if (!entry.ok) entry.error = tessaro::win::kErrInvalidHandle;
+    if (it != m_open.end()) m_open.erase(it);
+    Record(entry);
+}
+
+std::vector<const FunctionState*> Pc::Listed() const {
+    std::vector<const FunctionState*> out;
+    for (const auto& d : m_devices) {
+        if (!d->m_plugged) continue;
+        for (const FunctionState& f : d->m_functions)
+            if (f.spec.present && f.enabled) out.push_back(&f);
+    }
+    return out;
+}
+
+bool Pc::FindFunction(uint32_t handle, Device** device, FunctionState** function) {
+    for (auto& d : m_devices)
+        for (FunctionState& f : d->m_functions)
+            if (f.handle == handle) {
+                *device = d.get();
+                *function = &f;
+                return true;
+            }
+    return false;
+}
+
+void Pc::SpendLatency() {
+    if (!m_latency) return;
+    // On a virtual clock the bus time moves the clock without counting as a
+    // wait of the tool.
+    if (tessaro::VirtualClock* v = Virtual())
+        v->Advance(m_latency);
+    else
+        Clock().Sleep(m_latency);
+}
+
+bool Pc::DriverControl(tessaro::Handle h, uint32_t code, const void* inVoid, uint32_t inSize, void* outVoid,
+                       uint32_t outSize, uint32_t* returned) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const uint8_t* in = static_cast<const uint8_t*>(inVoid);
+    uint8_t* out = static_cast<uint8_t*>(outVoid);
+    LogEntry entry;
+    entry.kind = LogEntry::Kind::Control;
+    entry.timeMs = Clock().NowMs();
+    entry.code = code;
+    entry.inSize = inSize;
+    entry.outSize = outSize;
+    if (returned) *returned = 0;
+
+    if (std::find(m_open.begin(), m_open.end(), h) == m_open.end())
+        return Fail(entry, tessaro::win::kErrInvalidHandle, "driver not open");
+    const Fault* hit = nullptr;
+    for (auto& f : m_faults)
+        if (f.first.kind == FaultKind::FailIoctl && f.first.ioctl == code && FaultHits(f.first, f.second) && !hit)
+            hit = &f.first;
+    if (hit) return Fail(entry, hit->error, "fault");
+
+    bool ok = false;
+    switch (code) {
+    case kGetDeviceNum: {
+        if (!out || outSize < kDeviceNumAnswer) return Fail(entry, tessaro::win::kErrInsufficientBuffer);
+        Put32(out, m_serial);
+        Put32(out + 4, static_cast<uint32_t>(Listed().size()));
+        entry.returned = 8;
+        ok = true;
+        break;
+    }
+    case kEnumDevices: {
+        const std::vector<const FunctionState*> listed = Listed();
+        const uint32_t need = 8 + kRecordSize * static_cast<uint32_t>(listed.size());
+        if (!out || outSize < need) return Fail(entry, tessaro::win::kErrInsufficientBuffer);
+        Put32(out, m_serial);
+        Put32(out + 4, static_cast<uint32_t>(listed.size()));
+        uint8_t* r = out + 8;
+        for (const FunctionState* f : listed) {
+            Device* device = nullptr;
+            FunctionState* function = nullptr;
+            FindFunction(f->handle, &device, &function);
+            const size_t index = static_cast<size_t>(function - device->m_functions.data());
+            Put32(r, f->handle);
+            Put16(r + 4, f->spec.devType);
+            Put16(r + 6, f->spec.vid);
+            Put16(r + 8, f->spec.pid);
+            Put16(r + 10, device->BcdDevice(index));
+            Put16(r + 12, f->spec.bcdUsb);
+            r[14] = f->spec.reserved;
+            r += kRecordSize;
+        }
+        entry.returned = need;
+        ok = true;
+        break;
+    }
+    case kUsbRequest:
+        ok = UsbRequest(entry, in, inSize, out, outSize);
+        if (!ok) return false;  // already recorded
+        break;
+    case kGetInstanceId:
+    case kGetContainerId:
+        ok = Identity(entry, in, inSize, out, outSize, code == kGetContainerId);
+        if (!ok) return false;
+        break;
+    default:
+        return Fail(entry, tessaro::win::kErrInvalidFunction, "unknown control code");
+    }
+    entry.ok = ok;
+    if (returned) *returned = entry.returned;
+    Record(entry);
+    return true;
+}
+
+bool Pc::Identity(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
+                  bool container) {
+    if (!in || inSize < kIdentityHeader) return Fail(entry, tessaro::win::kErrInvalidParameter, "record too short");
+    entry.handle = Get32(in + 4);
+    const uint32_t room = Get32(in + 8);
+    Device* device = nullptr;
+    FunctionState* function = nullptr;
+    if (!FindFunction(entry.handle, &device, &function))
+        return Fail(entry, tessaro::win::kErrInvalidParameter, "unknown handle");
+    entry.device = device->Name();
+    if (!device->m_plugged || !function->spec.present || !function->enabled)
+        return Fail(entry, tessaro::win::kErrDeviceNotConnected);
+    if (room == 0 || inSize < kIdentityHeader + room)
+        return Fail(entry, tessaro::win::kErrInvalidParameter, "text size field does not fit the record");
+    const std::string& text = container ? function->spec.containerId : function->spec.instanceId;
+    if (text.size() + 1 > room) return Fail(entry, tessaro::win::kErrInsufficientBuffer, "text longer than its field");
+    if (!out || outSize < kIdentityHeader + room) return Fail(entry, tessaro::win::kErrInsufficientBuffer);
+    if (out != in) std::memmove(out, in, kIdentityHeader);
+    std::memset(out + kIdentityHeader, 0, room);
+    std::memcpy(out + kIdentityHeader, text.data(), text.size());
+    entry.returned = kIdentityHeader + room;
+    entry.note = text.empty() ? "(none)" : text;
+    return true;
+}
+
+bool Pc::UsbRequest(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize) {
+    if (!in || inSize < kHeaderSize) return Fail(entry, tessaro::win::kErrInvalidParameter, "record too short");
+    entry.vendor = true;
+    entry.handle = Get32(in + 4);
+    Setup& s = entry.setup;
+    s.bmRequestType = in[8];
+    s.bRequest = in[9];
+    s.wValue = Get16(in + 10);
+    s.wIndex = Get16(in + 12);
+    s.wLength = Get16(in + 14);
+    const bool toHost = (s.bmRequestType & 0x80) != 0;
+    std::vector<uint8_t> data(s.wLength, 0);
+    if (!toHost) {
+        if (inSize < kHeaderSize + s.wLength)
+            return Fail(entry, tessaro::win::kErrInvalidParameter, "record shorter than its data");
+        std::copy(in + kHeaderSize, in + kHeaderSize + s.wLength, data.begin());
+        entry.data = data;
+    }
+    if (!out || outSize < kHeaderSize + (toHost ? s.wLength : 0u))
+        return Fail(entry, tessaro::win::kErrInsufficientBuffer);
+
+    Device* device = nullptr;
+    FunctionState* function = nullptr;
+    if (!FindFunction(entry.handle, &device, &function))
+        return Fail(entry, tessaro::win::kErrInvalidParameter, "unknown handle");
+    entry.device = device->Name();
+    if (!device->m_plugged || !function->spec.present || !function->enabled)
+        return Fail(entry, tessaro::win::kErrDeviceNotConnected);
+
+    ++device->m_requests;
+    for (auto& f : m_faults) {
+        if (f.first.kind != FaultKind::Unplug || f.first.device != device->Name()) continue;
+        if (++f.second > f.first.after) {
+            device->m_plugged = false;
+            Changed();
+            return Fail(entry, tessaro::win::kErrDeviceNotConnected, "device unplugged");
+        }
+    }
+    // Every fault counts its matches, whichever of them strikes.
+    const Fault* early = nullptr;
+    const Fault* late = nullptr;
+    for (auto& f : m_faults) {
+        if (f.first.kind != FaultKind::FailRequest || !Matches(f.first, device->Name(), s)) continue;
+        if (!FaultHits(f.first, f.second)) continue;
+        const Fault*& slot = f.first.applied ? late : early;
+        if (!slot) slot = &f.first;
+    }
+    if (early) return Fail(entry, early->error, "fault");
+
+    SpendLatency();
+    Outcome outcome;
+    if (!device->m_controller) {
+        outcome = Outcome{false, "STALL: not a hub of the family"};
+    } else {
+        const int resetsBefore = device->m_controller->Resets();
+        outcome = device->m_controller->Handle(s, data.data());
+        if (device->m_controller->Resets() != resetsBefore && device->m_spec.resetBcdDevice >= 0) {
+            device->m_bcd = static_cast<uint16_t>(device->m_spec.resetBcdDevice);
+            device->m_restarted = true;
+        }
+    }
+    entry.note = outcome.note;
+    if (!outcome.ok) return Fail(entry, tessaro::win::kErrGenFailure);
+
+    if (toHost) {
+        for (auto& f : m_faults) {
+            if (f.first.kind != FaultKind::FlipBit || !Matches(f.first, device->Name(), s)) continue;
+            if (!FaultHits(f.first, f.second)) continue;
+            if (f.first.byteIndex < data.size()) {
+                data[f.first.byteIndex] ^= static_cast<uint8_t>(1u << f.first.bit);
+                entry.note += entry.note.empty() ? "bit flipped" : "; bit flipped";
+            }
+        }
+        entry.data = data;
+    }
+    if (late) return Fail(entry, late->error, "fault after the device acted");
+
+    if (out != in) std::memmove(out, in, kHeaderSize);
+    if (toHost) std::copy(data.begin(), data.end(), out + kHeaderSize);
+    entry.returned = kHeaderSize + s.wLength;
+    return true;
+}
+
+}  // namespace bench
