@@ -1,1 +1,13 @@
-int main() { return 0; }
+// Entry of the native build of Tessaro.
+#include <string>
+
+#include "app/CTessaroApp.h"
+
+int main(int argc, char** argv) {
+    std::string arguments;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) arguments += ' ';
+        arguments += argv[i];
+    }
+    return TessaroMain(arguments);
+}

@@ -1,2 +1,6 @@
+// Entry of Tessaro.exe (GUI subsystem): the dialogs and the console mode.
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+#include "app/CTessaroApp.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) { return TessaroMain(arguments ? arguments : ""); }
