@@ -24,7 +24,10 @@ public:
     explicit FaultyFiles(tessaro::IFileSystem* real) : m_real(real) {}
 
     std::string ModuleFileName() override { return m_real->ModuleFileName(); }
-    std::vector<std::string> Find(const std::string& pattern) override { return m_real->Find(pattern); }
+    std::vector<std::string> Find(const std::string& pattern) override {
+        if (findNothing) return {};
+        return m_real->Find(pattern);
+    }
     bool Exists(const std::string& path) override { return m_memory.count(path) || m_real->Exists(path); }
     bool ReadAll(const std::string& path, std::vector<uint8_t>& out, uint32_t& error) override {
         ++reads;
@@ -68,6 +71,7 @@ public:
     void FailWrite(const std::string& path, uint32_t error) { m_writeFailures[path] = error; }
 
     int reads = 0;
+    bool findNothing = false;  // no directory search finds anything (not even the INI file)
 
 private:
     tessaro::IFileSystem* m_real;
