@@ -132,6 +132,15 @@ inline bool SmartPowerControl(const HubConfig& c) {
     return c.smartPowerSelf != kSmartPowerDisabled || c.smartPowerBus != kSmartPowerDisabled;
 }
 
+// The hidden "Operating mode" (bit 6 of byte 0x12) and "Operating mode on
+// Power LED" (bit 5) boxes of the full editor are another view of the
+// breathing-LED mode: both set is "on UFP", bit 6 alone "on DFP".
+inline bool OperatingMode(const HubConfig& c) { return c.breathingLed != kBreathingDisabled; }
+inline bool OperatingModeOnPowerLed(const HubConfig& c) { return c.breathingLed == kBreathingOnUfp; }
+inline void SetOperatingModeBoxes(HubConfig& c, bool operatingMode, bool onPowerLed) {
+    c.breathingLed = !operatingMode ? kBreathingDisabled : onPowerLed ? kBreathingOnUfp : kBreathingOnDfp;
+}
+
 // Characters encoding writes for each string (longer strings are cut):
 // compact and EEPROM 31, 31, 31 and 15 for the serial (its slot ends at 0x8F,
 // so bytes 0x90 on stay zero); wide 31, 31, 31, 23.  Decoding reads up to 31,

@@ -1,9 +1,11 @@
 // Loading .eep files for a hub and putting a held block into an image.
 #include <gtest/gtest.h>
 
+#include "files/ConfigBlock.h"
 #include "files/EepFile.h"
 #include "files/FirmwareImage.h"
 #include "files_fixture.h"
+#include "hub/CHubIsp.h"
 
 using namespace filetest;
 
@@ -174,4 +176,23 @@ TEST_F(AssignEep, HubPage) {
     EXPECT_EQ(image[0x2FF], 0x11);
     EXPECT_EQ(image[0x10E], 0x06);
     EXPECT_EQ(image[0x10F], 0x05);
+}
+
+class CheckEepFormat : public FilesTest {};
+
+TEST_F(CheckEepFormat, ReasonsGoToTheLogAndTheLastError) {
+    CHubIsp isp;
+    std::vector<uint8_t> block = Block(144, 0xAA);
+    EXPECT_TRUE(isp.CheckEepFormat(block.data(), 144));
+    EXPECT_TRUE(isp.m_lasterror.empty());
+
+    EXPECT_FALSE(isp.CheckEepFormat(block.data(), 143));
+    EXPECT_TRUE(Logged("eeprom size error! 0x8f\n"));
+    EXPECT_EQ(isp.m_lasterror, "Incompatible EEP file with the attached hub, please check.");
+
+    isp.m_lasterror.clear();
+    block[0] = 0x56;
+    EXPECT_FALSE(isp.CheckEepFormat(block.data(), 144));
+    EXPECT_TRUE(Logged("eeprom format error! (first byte)"));
+    EXPECT_EQ(isp.m_lasterror, "Incompatible EEP file with the attached hub, please check.");
 }
