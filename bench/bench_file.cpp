@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "bench/pc.h"
+#include "platform/memory_registry.h"
 
 namespace bench {
 
@@ -178,6 +179,9 @@ private:
     bool FunctionLine(Cursor& c, FunctionSpec& f);
     bool FaultLine(Cursor& c, Fault& f);
     bool Selection(Cursor& c, Fault& f);
+    bool SystemFaultLine(Cursor& c, SystemFault& f);
+    bool Later(const Tokens& t);
+    bool Setup(Cursor& c);
 
     Pc& m_pc;
     std::string m_file;
@@ -185,6 +189,9 @@ private:
     std::vector<std::pair<FlashPart, int>> m_parts;
     std::vector<std::pair<DeviceSpec, int>> m_devices;
     std::vector<std::pair<Fault, int>> m_faults;
+    std::vector<Tokens> m_later;
+    std::string m_driverVersion;
+    int m_driverKey = -1;  // registry, power values and the setup package: built last
     bool m_bcdGiven = false;
 };
 
@@ -276,7 +283,130 @@ bool Parser::Run(const std::string& text, std::string* error) {
             if (error) *error = m_error;
             return false;
         }
+    for (const Tokens& t : m_later)
+        if (!Later(t)) {
+            if (error) *error = m_error;
+            return false;
+        }
     return true;
+}
+
+bool Parser::Later(const Tokens& t) {
+    Cursor c(t);
+    const std::string word = Lower(t.words[0]);
+    bool ok = true;
+    if (word == "registry") {
+        tessaro::MemoryRegistry& r = m_pc.Registry();
+        std::string path, name, text;
+        const std::string kind = c.Peek();
+        if (kind == "key" || kind == "dword" || kind == "string") {
+            // The path is the second word after the directive.
+            const std::string& p = t.words.size() > 2 ? t.words[2] : std::string();
+            if (p.rfind("HKEY_", 0) != 0)
+                return Fail(t.line, "a registry path starts with its root, as in HKEY_LOCAL_MACHINE\\SOFTWARE");
+        }
+        if (c.Accept("key")) {
+            ok = c.Text(path, "key path");
+            if (ok) r.CreatePath(path);
+        } else if (c.Accept("dword")) {
+            uint32_t value = 0;
+            ok = c.Text(path, "key path") && c.Text(name, "value name") && c.Value(value, "value", UINT32_MAX);
+            if (ok) r.SetDword(path, name, value);
+        } else if (c.Accept("string")) {
+            ok = c.Text(path, "key path") && c.Text(name, "value name") && c.Text(text, "text");
+            if (ok) r.SetString(path, name, text);
+        } else if (c.Accept("fail")) {
+            uint32_t e = 5;
+            ok = c.Text(path, "part of a key path");
+            if (ok && c.Accept("error")) ok = c.Value(e, "error", UINT32_MAX);
+            if (ok) r.FailAccess(path, static_cast<long>(e));
+        } else {
+            ok = c.Error("registry key|dword|string|fail ...");
+        }
+    } else if (word == "power") {
+        c.Accept("value");
+        std::string sub, setting;
+        uint32_t ac = 0, dc = 0;
+        ok = c.Text(sub, "subgroup GUID") && c.Text(setting, "setting GUID");
+        if (ok && !c.Accept("ac")) ok = c.Error("power value <subgroup> <setting> ac <n> dc <n>");
+        if (ok) ok = c.Value(ac, "AC value", UINT32_MAX);
+        if (ok && !c.Accept("dc")) ok = c.Error("power value <subgroup> <setting> ac <n> dc <n>");
+        if (ok) ok = c.Value(dc, "DC value", UINT32_MAX);
+        if (ok) m_pc.SetPowerValue(m_pc.ActiveScheme(), sub, setting, ac, dc);
+    } else if (word == "setup") {
+        c.Accept("package");
+        std::string file, why;
+        ok = c.Text(file, "setup program file name");
+        if (ok && !m_pc.SetSetupPackage(file, &why)) ok = c.Error(why);
+    }
+    if (ok) ok = c.End();
+    return ok ? true : Fail(t.line, c.ErrorText());
+}
+
+bool Parser::Setup(Cursor& c) {
+    if (c.Accept("time")) {
+        uint32_t ms = 0;
+        if (!c.Value(ms, "milliseconds", 600000)) return false;
+        m_pc.SetSetupTime(ms);
+        return true;
+    }
+    const bool install = c.Accept("install");
+    if (!install && !c.Accept("uninstall")) return c.Error("setup install|uninstall|package|time ...");
+    SetupOutcome o;
+    if (c.Accept("fail"))
+        o.succeeds = false;
+    else if (!c.Accept("ok"))
+        return c.Error("setup install|uninstall ok|fail [log \"text\"] [no-log] [exit <code>]");
+    while (c.More()) {
+        if (c.Accept("log")) {
+            if (!c.Text(o.logText, "log text")) return false;
+        } else if (c.Accept("no-log")) {
+            o.writesLog = false;
+        } else if (c.Accept("exit")) {
+            if (!c.Value(o.exitCode, "exit code", UINT32_MAX)) return false;
+        } else {
+            return c.Error("unknown setup option \"" + c.Peek() + "\"");
+        }
+    }
+    m_pc.SetSetup(install, o);
+    return true;
+}
+
+bool Parser::SystemFaultLine(Cursor& c, SystemFault& f) {
+    bool ok = true;
+    if (c.Accept("start")) {
+        f.kind = SystemFault::Kind::Start;
+        ok = c.Text(f.program, "program name");
+    } else if (c.Accept("powercfg")) {
+        f.kind = SystemFault::Kind::Powercfg;
+        ok = c.Text(f.contains, "POWERCFG option");
+        if (ok && (f.contains[0] == '-' || f.contains[0] == '/')) f.contains = f.contains.substr(1);
+        f.error = 1;
+    } else if (c.Accept("privilege")) {
+        f.kind = SystemFault::Kind::Privilege;
+        f.error = 1300;  // ERROR_NOT_ALL_ASSIGNED
+    } else if (c.Accept("shutdown")) {
+        f.kind = SystemFault::Kind::Shutdown;
+        f.error = 5;
+    } else {
+        c.Accept("devices");
+        f.kind = SystemFault::Kind::DeviceList;
+        f.error = 13;
+    }
+    while (ok && c.More()) {
+        if (c.Accept("contains") && f.kind == SystemFault::Kind::Start)
+            ok = c.Text(f.contains, "text");
+        else if (c.Accept("nth"))
+            ok = c.Value(f.nth, "n", UINT32_MAX);
+        else if (c.Accept("first"))
+            ok = c.Value(f.first, "count", UINT32_MAX);
+        else if (c.Accept("error"))
+            ok = c.Value(f.error, "error", UINT32_MAX);
+        else
+            ok = c.Error("unknown fault field \"" + c.Peek() + "\"");
+    }
+    if (ok && f.nth && f.first) ok = c.Error("nth and first exclude each other");
+    return ok;
 }
 
 bool Parser::Global(const Tokens& t) {
@@ -378,15 +508,67 @@ bool Parser::Global(const Tokens& t) {
                 uint32_t serial = 0;
                 ok = c.Value(serial, "serial number", UINT32_MAX);
                 if (ok) m_pc.SetSerialNo(serial);
+            } else if (c.Accept("version")) {
+                ok = c.Text(m_driverVersion, "version text");
+                if (ok) m_pc.SetDriverKey(m_driverVersion, m_driverKey);
+            } else if (c.Accept("key")) {
+                if (c.Accept("absent"))
+                    m_driverKey = 0;
+                else if (c.Accept("empty"))
+                    m_driverKey = 1;
+                else if (c.Accept("present"))
+                    m_driverKey = 2;
+                else
+                    ok = c.Error("key present|empty|absent");
+                if (ok) m_pc.SetDriverKey(m_driverVersion, m_driverKey);
             } else {
-                ok = c.Error("driver installed|missing [serial <n>]");
+                ok = c.Error("driver installed|missing [serial <n>] [version <text>] [key present|empty|absent]");
             }
         }
     } else if (word == "fault") {
-        Fault f;
-        ok = FaultLine(c, f);
-        if (ok) m_faults.push_back({f, t.line});
+        const std::string kind = c.Peek();
+        if (kind == "start" || kind == "powercfg" || kind == "privilege" || kind == "shutdown" || kind == "devices") {
+            SystemFault f;
+            ok = SystemFaultLine(c, f);
+            if (ok) m_pc.AddSystemFault(f);
+        } else {
+            Fault f;
+            ok = FaultLine(c, f);
+            if (ok) m_faults.push_back({f, t.line});
+        }
         return ok ? true : Fail(t.line, c.ErrorText());
+    } else if (word == "machine") {
+        if (c.Accept("64-bit") || c.Accept("x64"))
+            m_pc.SetMachine64(true);
+        else if (c.Accept("32-bit") || c.Accept("x86"))
+            m_pc.SetMachine64(false);
+        else
+            ok = c.Error("machine 64-bit or 32-bit");
+    } else if (word == "program") {
+        std::string file;
+        ok = c.Text(file, "the program's file name");
+        if (ok) m_pc.SetProgram(file);
+    } else if (word == "drive-c") {
+        std::string folder;
+        ok = c.Text(folder, "folder");
+        if (ok) m_pc.SetDriveC(folder);
+    } else if (word == "desktop") {
+        std::string folder;
+        if (c.Accept("fail"))
+            m_pc.SetDesktop(std::string(), true);
+        else if ((ok = c.Text(folder, "folder")))
+            m_pc.SetDesktop(folder, false);
+    } else if (word == "power" && c.Accept("scheme")) {
+        std::string guid, name;
+        ok = c.Text(guid, "scheme GUID");
+        if (ok && guid.size() != 36) ok = c.Error("a scheme GUID has 36 characters: " + guid);
+        if (ok && c.More()) ok = c.Text(name, "scheme name");
+        if (ok) m_pc.SetActiveScheme(guid, name);
+    } else if (word == "registry" || word == "power" || (word == "setup" && c.Peek() == "package")) {
+        m_later.push_back(t);
+        return true;
+    } else if (word == "setup") {
+        ok = Setup(c);
     } else {
         return Fail(t.line, "unknown directive \"" + t.words[0] + "\"");
     }
@@ -464,8 +646,8 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
         ok = FunctionLine(c, f);
         if (ok) d.functions.push_back(f);
         return ok ? true : Fail(t.line, c.ErrorText());
-    } else if (word == "registry") {
-        if (d.functions.empty()) return Fail(t.line, "\"registry\" follows the function it belongs to");
+    } else if (word == "enum") {
+        if (d.functions.empty()) return Fail(t.line, "\"enum\" follows the function it belongs to");
         EnumKey key;
         ok = c.Text(key.enumerator, "enumerator path such as USB\\VID_2C7E&PID_0B40");
         while (ok && c.More()) {
@@ -586,6 +768,8 @@ bool Parser::FunctionLine(Cursor& c, FunctionSpec& f) {
             std::string id;
             ok = c.Text(id, "hardware ID");
             if (ok) f.hardwareIds.push_back(id);
+        } else if (c.Accept("class")) {
+            ok = c.Text(f.deviceClass, "setup class");
         } else if (c.Accept("absent")) {
             f.present = false;
         } else if (c.Accept("disabled")) {

@@ -1,5 +1,7 @@
 #include "bench/pc.h"
 
+#include "bench/adapters.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +99,7 @@ std::string FormatLogEntry(const LogEntry& e) {
     switch (e.kind) {
     case LogEntry::Kind::Open: line += "OPEN"; break;
     case LogEntry::Kind::Close: line += "CLOSE"; break;
+    case LogEntry::Kind::Event: return line + "EVENT " + e.note;
     case LogEntry::Kind::Control:
         line += ControlCodeName(e.code);
         std::snprintf(text, sizeof text, " in=%u out=%u", e.inSize, e.outSize);
@@ -139,25 +142,14 @@ uint16_t Device::BcdDevice(size_t function) const {
     return m_bcd;
 }
 
-// --- the driver port -----------------------------------------------------------------
-
-class Pc::Driver : public tessaro::IDriver {
-public:
-    explicit Driver(Pc& pc) : m_pc(pc) {}
-    tessaro::Handle Open(const std::string& name) override { return m_pc.DriverOpen(name); }
-    bool IoControl(tessaro::Handle h, uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
-                   uint32_t* returned) override {
-        return m_pc.DriverControl(h, code, in, inSize, out, outSize, returned);
-    }
-    void Close(tessaro::Handle h) override { m_pc.DriverClose(h); }
-
-private:
-    Pc& m_pc;
-};
-
 // --- the PC ---------------------------------------------------------------------------
 
-Pc::Pc() : m_driver(std::make_unique<Driver>(*this)) {}
+Pc::Pc()
+    : m_deviceList(std::make_unique<DeviceList>(*this)),
+      m_process(std::make_unique<Process>(*this)),
+      m_shutdown(std::make_unique<Shutdown>(*this)),
+      m_shell(std::make_unique<Shell>(*this)),
+      m_driver(std::make_unique<Driver>(*this)) {}
 
 Pc::~Pc() {
     std::string error;
@@ -171,6 +163,12 @@ tessaro::System Pc::Ports() {
     s.guid = &m_guid;
     s.os = &m_os;
     s.box = &m_box;
+    s.registry = &Registry();
+    s.files = &Files();
+    s.devices = m_deviceList.get();
+    s.process = m_process.get();
+    s.shutdown = m_shutdown.get();
+    s.shell = m_shell.get();
     return s;
 }
 
@@ -183,7 +181,12 @@ std::string Pc::ResolvePath(const std::string& path) const {
                           (p.size() > 1 && p[1] == ':');
     if (absolute || m_base.empty()) return p;
     const char last = m_base.back();
-    return (last == '/' || last == '\\') ? m_base + p : m_base + "/" + p;
+#ifdef _WIN32
+    const char* separator = "\\";
+#else
+    const char* separator = "/";
+#endif
+    return (last == '/' || last == '\\') ? m_base + p : m_base + separator + p;
 }
 
 void Pc::SetDriverInstalled(bool installed) {
@@ -342,6 +345,7 @@ bool Pc::AddDevice(const DeviceSpec& spec, std::string* error) {
             state.spec.hardwareIds.push_back(Format("USB\\VID_%04X&PID_%04X", state.spec.vid, state.spec.pid, 0));
         }
     }
+    if (m_seeded) SeedDevice(*device);
     m_devices.push_back(std::move(device));
     return true;
 }

@@ -10,17 +10,21 @@
 #include <string>
 #include <vector>
 
+#include <map>
+
 #include "bench/controller.h"
 #include "bench/spec.h"
 #include "bench/system_ports.h"
+#include "platform/memory_registry.h"
 #include "platform/ports.h"
 #include "platform/virtual_clock.h"
 
 namespace bench {
 
-// One call the driver saw.
+// One call the driver saw, or (Kind::Event) one thing the rest of the
+// simulated system did: a program started, a device disabled, a restart.
 struct LogEntry {
-    enum class Kind { Open, Control, Close };
+    enum class Kind { Open, Control, Close, Event };
     uint64_t seq = 0;     // from 1
     uint64_t timeMs = 0;  // the clock when the call came in
     Kind kind = Kind::Control;
@@ -35,8 +39,41 @@ struct LogEntry {
     std::vector<uint8_t> data;  // sent (host-to-device) or returned (device-to-host)
     bool ok = false;
     uint32_t error = 0;
-    std::string note;
+    std::string note;     // for an event: what happened
 };
+
+// A program started through the shell.
+struct ProcessStart {
+    tessaro::ShellStart start;
+    uint64_t timeMs = 0;
+    bool ok = false;
+    intptr_t instApp = 0;
+    uint32_t exitCode = 0;
+    std::string note;  // what the program did
+};
+
+// The setup program's answer for one direction.
+struct SetupOutcome {
+    bool succeeds = true;
+    bool writesLog = true;
+    std::string logText;  // empty: "VXI-SUCCESS" on success, a failure text otherwise
+    uint32_t exitCode = 0;
+};
+
+// Faults of the system around the driver.
+struct SystemFault {
+    enum class Kind { Start, Powercfg, Privilege, Shutdown, DeviceList } kind = Kind::Start;
+    std::string program;   // Start: last path component, may hold * and ?
+    std::string contains;  // Start: text the parameters must contain; Powercfg: the option
+    uint32_t nth = 0;
+    uint32_t first = 0;
+    uint32_t error = 2;
+};
+
+// The USB selective suspend setting of the power schemes.
+constexpr const char* kUsbSubgroup = "2a737441-1930-4402-8d77-b2bebba308a3";
+constexpr const char* kUsbSelectiveSuspend = "48e6b7a6-50f5-4782-a5d4-53bb8f07e226";
+constexpr const char* kBalancedScheme = "381b4222-f694-41f0-9685-ff5bb260df2e";
 
 // "GET_DEVICE_NUM", ... or the code in hexadecimal.
 std::string ControlCodeName(uint32_t code);
@@ -66,6 +103,9 @@ public:
     uint32_t Requests() const { return m_requests; }
     uint16_t BcdDevice(size_t function) const;
     const std::vector<FunctionState>& Functions() const { return m_functions; }
+    bool Enabled(size_t function) const {
+        return function < m_functions.size() && m_functions[function].enabled;
+    }
 
 private:
     friend class Pc;
@@ -115,6 +155,37 @@ public:
     bool AddDevice(const DeviceSpec& spec, std::string* error);
     bool AddFault(const Fault& fault, std::string* error);
 
+    // --- the system around the driver -------------------------------------------
+    void SetMachine64(bool is64);
+    // The driver key's version subkey; keyMode: 0 absent, 1 key without
+    // subkey, 2 key with the version subkey.
+    void SetDriverKey(const std::string& version, int keyMode);
+    void SetProgram(const std::string& moduleFileName);  // relative to the base folder
+    void SetDriveC(const std::string& folder);
+    void SetDesktop(const std::string& folder, bool fails);
+    void SetActiveScheme(const std::string& guid, const std::string& name);
+    void SetPowerValue(const std::string& scheme, const std::string& subgroup, const std::string& setting,
+                       uint32_t ac, uint32_t dc);
+    void SetSetup(bool install, const SetupOutcome& outcome);
+    void SetSetupTime(uint32_t ms);
+    // Creates the setup program and its two response files in the program folder.
+    bool SetSetupPackage(const std::string& fileName, std::string* error);
+    void AddSystemFault(const SystemFault& fault);
+
+    tessaro::MemoryRegistry& Registry();
+    tessaro::IFileSystem& Files();
+    std::string DriverKeyPath() const;
+    std::string ActiveScheme() const;
+    // False when the scheme has no such value.
+    bool PowerValue(const std::string& scheme, const std::string& subgroup, const std::string& setting,
+                    uint32_t* ac, uint32_t* dc) const;
+    int SchemeActivations() const;  // SETACTIVE commands that took effect
+    int Restarts() const;           // restart requests that were accepted
+    std::vector<ProcessStart> Starts() const;
+    std::vector<std::string> Events() const;
+    std::string DesktopFolder() const;
+    std::string DriveC() const;
+
     GuidSource& Guids() { return m_guid; }
     OsVersion& Os() { return m_os; }
     ScriptedMessageBox& Boxes() { return m_box; }
@@ -141,7 +212,52 @@ public:
 
 private:
     class Driver;
+    class DeviceList;
+    class Process;
+    class Shutdown;
+    class Shell;
     friend class Driver;
+    friend class DeviceList;
+    friend class Process;
+    friend class Shutdown;
+    friend class Shell;
+
+    struct PowerSetting {
+        uint32_t ac = 0;
+        uint32_t dc = 0;
+    };
+    struct RunningProcess {
+        uint32_t exitCode = 0;
+        uint64_t endMs = 0;
+    };
+
+    void Event(const std::string& text);
+    void Seed();
+    void SeedDevice(const Device& device);
+    void SeedDriverKey();
+    void SetFunctionEnabled(Device& device, size_t function, bool enabled);
+    bool SystemFaultHits(SystemFault::Kind kind, const std::string& program, const std::string& text,
+                         uint32_t* error);
+    // POWERCFG with its arguments; output text and exit code as Windows gives them.
+    uint32_t Powercfg(const std::vector<std::string>& args, std::string& output);
+    uint32_t RunCmd(const std::string& parameters, std::string& note);
+    uint32_t RunPwrsusp(const std::string& parameters, std::string& note);
+    uint32_t RunSetup(const tessaro::ShellStart& start, std::string& note);
+
+    // What the port adapters forward to.
+    uintptr_t ListOpen(const std::string& className, bool presentOnly);
+    bool ListEnum(uintptr_t list, uint32_t index);
+    bool ListHardwareId(uintptr_t list, uint32_t index, std::string& id, uint32_t maxBytes);
+    bool ListSetParams(uintptr_t list, uint32_t index, bool enable);
+    bool ListChangeState(uintptr_t list, uint32_t index);
+    void ListClose(uintptr_t list);
+    bool Start(const tessaro::ShellStart& start, intptr_t* instApp, uintptr_t* proc);
+    int Wait(uintptr_t proc, uint32_t timeoutMs);
+    bool ExitCode(uintptr_t proc, uint32_t* code);
+    void CloseProcess(uintptr_t proc);
+    bool AdjustPrivilege(bool enable);
+    bool InitiateShutdown(const char* message, uint32_t timeoutSeconds, bool force, bool reboot);
+    bool Desktop(std::string& path);
 
     tessaro::Handle DriverOpen(const std::string& name);
     bool DriverControl(tessaro::Handle h, uint32_t code, const void* in, uint32_t inSize, void* out,
@@ -171,6 +287,10 @@ private:
 
     mutable std::recursive_mutex m_mutex;
     std::string m_base;
+    std::unique_ptr<DeviceList> m_deviceList;
+    std::unique_ptr<Process> m_process;
+    std::unique_ptr<Shutdown> m_shutdown;
+    std::unique_ptr<Shell> m_shell;
     tessaro::VirtualClock m_virtual;
     RealClock m_real;
     bool m_realClock = false;
@@ -196,6 +316,38 @@ private:
     std::string m_logPath;
     bool m_logStarted = false;
     bool m_saveAtExit = true;
+
+    // The system around the driver.
+    tessaro::MemoryRegistry m_registry;
+    bool m_seeded = false;
+    bool m_machine64 = true;
+    std::string m_driverVersion = "3.00";
+    int m_driverKeyMode = -1;  // -1: follows the driver (present with version when installed)
+    std::string m_program;
+    std::string m_driveC;
+    std::string m_desktop;
+    bool m_desktopFails = false;
+    std::unique_ptr<tessaro::IFileSystem> m_files;
+    std::string m_scheme = kBalancedScheme;
+    std::string m_schemeName = "Balanced";
+    std::map<std::string, PowerSetting> m_power;  // "scheme/subgroup/setting", lower case
+    int m_activations = 0;
+    SetupOutcome m_install;
+    SetupOutcome m_uninstall;
+    uint32_t m_setupMs = 0;
+    std::vector<std::pair<SystemFault, uint32_t>> m_systemFaults;
+    std::vector<ProcessStart> m_starts;
+    std::map<uintptr_t, RunningProcess> m_processes;
+    uintptr_t m_nextProcess = 0x500;
+    struct ListItem {
+        Device* device = nullptr;
+        size_t function = 0;
+        int pending = -1;  // state change set by SetInstallParams: 1 enable, 0 disable
+    };
+    std::map<uintptr_t, std::vector<ListItem>> m_lists;
+    uintptr_t m_nextList = 0x700;
+    bool m_privilege = false;
+    int m_restarts = 0;
 };
 
 }  // namespace bench

@@ -88,6 +88,7 @@ struct FunctionSpec {
     std::string containerId;   // empty: no container ID
     std::string instanceId;    // empty: made up from the handle
     std::vector<std::string> hardwareIds;  // empty: USB\VID_&PID_&REV_ and USB\VID_&PID_
+    std::string deviceClass = "usb";  // setup class of its device node
     bool present = true;       // false: known to Windows but not attached
     bool enabled = true;
     bool hardwareIdFails = false;          // reading its hardware ID fails

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -214,7 +215,9 @@ TEST(BenchFile, DocumentedExamplesLoad) {
     const std::string text = ReadFile(doc);
     if (text.empty()) GTEST_SKIP() << "documentation not reachable from here: " << doc;
 
-    const std::string dir = ::testing::TempDir() + "bench_doc_examples";
+    const std::string dir = ::testing::TempDir() + "bench_doc_examples/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
     std::vector<std::string> examples;
     size_t pos = 0;
     while ((pos = text.find("```\n", pos)) != std::string::npos) {
@@ -236,13 +239,14 @@ TEST(BenchFile, DocumentedExamplesLoad) {
             std::string word, file;
             words >> word >> file;
             if (word == "content" || word == "save" || word == "log") line = "  " + word + " x_" + std::to_string(prepared.size());
-            if (word == "content") WriteFile(::testing::TempDir() + "x_" + std::to_string(prepared.size()), "\x01");
+            if (word == "content") WriteFile(dir + "x_" + std::to_string(prepared.size()), "\x01");
             prepared += line + "\n";
         }
-        auto pc = bench::Pc::FromText("box quiet\n" + prepared, ::testing::TempDir(), &error, "example");
+        auto pc = bench::Pc::FromText("box quiet\n" + prepared, dir, &error, "example");
         EXPECT_TRUE(pc) << error << "\n" << example;
         if (pc) pc->SaveAtExit(false);
     }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
