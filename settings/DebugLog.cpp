@@ -16,12 +16,35 @@ std::mutex g_logMutex;
 
 constexpr int kMaxMessage = 510;
 
+// The INI file found by the last call.  The switch itself is read afresh at
+// every call; only the search of the program folder is saved while the file
+// found last is still there.
+bool LocateIni(std::string& path) {
+    static std::mutex mutex;
+    static std::string found;
+    static tessaro::IFileSystem* by = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    tessaro::IFileSystem* files = tessaro::Sys().files;
+    if (by == files && !found.empty() && files->Exists(found)) {
+        path = found;
+        return true;
+    }
+    CIniFile ini;
+    if (!ini.FindIniFile(path)) {
+        found.clear();
+        return false;
+    }
+    found = path;
+    by = files;
+    return true;
+}
+
 }  // namespace
 
 void DebugLog(const char* format, ...) {
-    CIniFile ini;
     std::string path;
-    if (!ini.FindIniFile(path)) return;
+    if (!LocateIni(path)) return;
+    CIniFile ini;
     ini.SetFileName(path);
     if (CIniFile::ToInt(ini.GetString("DbgMode", "VX7100")) == 0) return;
 
