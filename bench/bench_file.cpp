@@ -693,6 +693,8 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
                     ok = c.Value(d.eeprom.pageSize, "page size", 0x10000);
                 } else if (c.Accept("write-protected")) {
                     d.eeprom.writeProtected = true;
+                } else if (c.Accept("write-time")) {
+                    ok = c.Value(d.eeprom.writeTimeMs, "write time", 1000);
                 } else {
                     ok = c.Error("unknown EEPROM option \"" + c.Peek() + "\"");
                 }

@@ -27,7 +27,7 @@ Controller::Controller(const DeviceSpec& spec, const FlashPart& part, tessaro::I
     if (m_kind == StoreKind::Spi)
         m_flash = std::make_unique<SpiFlash>(part, clock);
     else
-        m_eeprom = std::make_unique<I2cEeprom>(spec.eeprom);
+        m_eeprom = std::make_unique<I2cEeprom>(spec.eeprom, clock);
     for (const PhyRegister& r : spec.phy) m_phy[{r.wValue, r.wIndex}] = {r.value, r.readOnly};
 }
 

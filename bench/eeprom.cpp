@@ -15,9 +15,11 @@ EepromPart DefaultEeprom(uint32_t size) {
     return part;
 }
 
-I2cEeprom::I2cEeprom(const EepromPart& part) : m_part(part), m_content(part.size ? part.size : 1, 0xFF) {}
+I2cEeprom::I2cEeprom(const EepromPart& part, tessaro::IClock& clock)
+    : m_part(part), m_clock(clock), m_content(part.size ? part.size : 1, 0xFF) {}
 
-bool I2cEeprom::Acknowledges(uint8_t block) const {
+bool I2cEeprom::Acknowledges(uint8_t block) {
+    if (m_clock.NowMs() < m_busyUntil) return false;
     // A two-address-byte part and a 256-byte part have their address pins
     // tied low and answer block 0 only; the 512 to 2048-byte parts use the
     // block bits as the high bits of their word address.
@@ -50,7 +52,10 @@ bool I2cEeprom::Write(uint8_t block, const std::vector<uint8_t>& addressBytes, c
         offset = (offset + 1) % page;
     }
     m_counter = Wrap(base + offset);
-    if (m_part.writeProtected && stream.size() > need && note) *note = "write dropped: EEPROM write-protected";
+    if (stream.size() > need) {
+        if (m_part.writeProtected && note) *note = "write dropped: EEPROM write-protected";
+        m_busyUntil = m_clock.NowMs() + m_part.writeTimeMs;
+    }
     return true;
 }
 

@@ -174,6 +174,10 @@ public:
 
     tessaro::MemoryRegistry& Registry();
     tessaro::IFileSystem& Files();
+    // The bench's programs (POWERCFG's redirect, the setup program and its
+    // log) then work through this file port, and Ports() hands it out; null
+    // goes back to the bench's own.
+    void UseFiles(tessaro::IFileSystem* files);
     std::string DriverKeyPath() const;
     std::string ActiveScheme() const;
     // False when the scheme has no such value.
@@ -328,6 +332,7 @@ private:
     std::string m_desktop;
     bool m_desktopFails = false;
     std::unique_ptr<tessaro::IFileSystem> m_files;
+    tessaro::IFileSystem* m_externalFiles = nullptr;
     std::string m_scheme = kBalancedScheme;
     std::string m_schemeName = "Balanced";
     std::map<std::string, PowerSetting> m_power;  // "scheme/subgroup/setting", lower case

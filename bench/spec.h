@@ -53,6 +53,7 @@ struct EepromPart {
     int addressBytes = 1;
     uint32_t pageSize = 8;
     bool writeProtected = false;  // WP pin tied high: writes are acknowledged and dropped
+    uint32_t writeTimeMs = 0;     // internal write cycle; the part acknowledges nothing meanwhile
 };
 
 // The usual EEPROM of a size: up to 2 KiB one address byte and 8-byte pages

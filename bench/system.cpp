@@ -247,8 +247,14 @@ std::string Pc::DesktopFolder() const {
     return ResolvePath(m_desktop.empty() ? std::string("desktop") : m_desktop);
 }
 
+void Pc::UseFiles(tessaro::IFileSystem* files) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_externalFiles = files;
+}
+
 tessaro::IFileSystem& Pc::Files() {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_externalFiles) return *m_externalFiles;
     if (!m_files) {
         tessaro::FileSystemOptions options;
         options.moduleFileName = m_program;
@@ -508,14 +514,19 @@ bool Pc::Start(const tessaro::ShellStart& start, intptr_t* instApp, uintptr_t* p
 }
 
 int Pc::Wait(uintptr_t proc, uint32_t timeoutMs) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    auto it = m_processes.find(proc);
-    if (it == m_processes.end()) {
-        tessaro::SetLastError(tessaro::win::kErrInvalidHandle);
-        return -1;
+    uint64_t remaining = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
+        auto it = m_processes.find(proc);
+        if (it == m_processes.end()) {
+            tessaro::SetLastError(tessaro::win::kErrInvalidHandle);
+            return -1;
+        }
+        const uint64_t now = Clock().NowMs();
+        remaining = it->second.endMs > now ? it->second.endMs - now : 0;
     }
-    const uint64_t now = Clock().NowMs();
-    const uint64_t remaining = it->second.endMs > now ? it->second.endMs - now : 0;
+    // The wait itself runs without the PC's lock, so other threads keep
+    // talking to the driver meanwhile.
     if (remaining == 0) return 0;
     if (timeoutMs != kInfinite && timeoutMs < remaining) {
         Clock().Sleep(timeoutMs);

@@ -116,3 +116,48 @@ TEST(EepromTest, WritesNeedIspAndAWriteProtectedPartDropsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EepromTest, WriteCycleRefusesTheBusUntilItEnds) {
+    auto pc = Bench("hub E\n  store eeprom 256 write-time 5\n  isp yes\n  function\nend\n");
+    Client c(*pc);
+    const uint32_t h = c.HandleOf(0);
+    ASSERT_TRUE(c.Write(h, 0x0200, 0x00, {1}));
+    EXPECT_FALSE(c.Write(h, 0x0200, 0x08, {2}));
+    EXPECT_EQ(c.Error(), tessaro::win::kErrGenFailure);
+    pc->Virtual()->Sleep(20);
+    EXPECT_TRUE(c.Write(h, 0x0200, 0x08, {2}));
+    pc->Virtual()->Sleep(5);
+    EXPECT_EQ(c.Read(h, 0x0200, 0x00, 1)[0], 1) << "reads after the cycle";
+}
+
+// The same hub built with the C++ API instead of a bench file.
+TEST(EepromTest, BuiltProgrammatically) {
+    bench::Pc pc;
+    pc.Boxes().SetQuiet(true);
+    bench::DeviceSpec hub;
+    hub.name = "Api";
+    hub.store = bench::StoreKind::Eeprom;
+    hub.eeprom = bench::DefaultEeprom(0x8000);
+    hub.startsInIsp = true;
+    hub.puts.push_back({0xFC, Text("XROM")});
+    bench::FunctionSpec f;
+    f.handle = 5;
+    hub.functions.push_back(f);
+    std::string error;
+    ASSERT_TRUE(pc.AddDevice(hub, &error)) << error;
+    bench::Fault fault;
+    fault.kind = bench::FaultKind::FailRequest;
+    fault.wIndex = 0x00FC;
+    fault.nth = 1;
+    ASSERT_TRUE(pc.AddFault(fault, &error)) << error;
+    Client c(pc);
+    bool ok = true;
+    c.Read(5, 0x0100, 0x00FC, 4, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(c.Read(5, 0x0100, 0x00FC, 4), Text("XROM"));
+    EXPECT_EQ(pc.FindDevice("Api")->Hub()->Eeprom()->Part().pageSize, 64u);
+}
+
+}  // namespace

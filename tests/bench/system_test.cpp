@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "bench/pc.h"
+#include "platform/native.h"
 #include "platform/winconst.h"
 #include "tests/bench/bench_client.h"
 
@@ -380,6 +381,24 @@ TEST(Folders, DesktopProgramAndDriveC) {
 
     Machine failing("desktop fail\n", "failing");
     EXPECT_FALSE(failing.ports.shell->DesktopFolder(desktop));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Folders, ProgramsWriteThroughAFilePortGivenFromOutside) {
+    Machine m("");
+    const std::string other = m.folder + "/other-c";
+    tessaro::FileSystemOptions options;
+    options.driveCRoot = other;
+    std::unique_ptr<tessaro::IFileSystem> files = tessaro::MakeFileSystem(options);
+    m.pc->UseFiles(files.get());
+    EXPECT_EQ(m.pc->Ports().files, files.get());
+    ASSERT_TRUE(m.Run("cmd.exe", "/c POWERCFG -GETACTIVESCHEME > c:\\a.out"));
+    EXPECT_NE(m.Read("other-c/a.out").find("GUID:"), std::string::npos);
+    EXPECT_TRUE(m.Read("drive-c/a.out").empty());
+    m.pc->UseFiles(nullptr);
 }
 
 }  // namespace
