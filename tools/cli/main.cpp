@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <map>
 
+#include "bench/activation.h"
+#include "settings/CIniFile.h"
+
 namespace cli {
 namespace {
 
@@ -83,6 +86,10 @@ int main(int argc, char** argv) {
     global.Option("--ini", cli::g_iniOverride);
     std::vector<std::string> rest = global.Rest();
     if (rest.empty()) return cli::Usage();
+    if (!cli::g_iniOverride.empty()) CIniFile::SetOverride(cli::g_iniOverride);
+    // On the bench when TESSARO_BENCH names one, like the tool itself.
+    bench::Activation bench = bench::InstallFromEnvironment();
+    if (bench.Failed()) return 1;
     auto it = cli::Commands().find(rest[0]);
     if (it == cli::Commands().end()) return cli::Usage();
     cli::Args args(std::vector<std::string>(rest.begin() + 1, rest.end()));

@@ -1,0 +1,255 @@
+// tessaro-cli: the engine's operations on one hub.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "files/FirmwareImage.h"
+#include "hub/CHubIsp.h"
+#include "tools/cli/cli.h"
+
+namespace {
+
+const char* TypeName(int type) {
+    switch (type) {
+        case CHIP_ID_VX2230_SPI: return "CHIP_ID_VX2230_SPI";
+        case CHIP_ID_VX2240_SPI: return "CHIP_ID_VX2240_SPI";
+        case CHIP_ID_VX2240_EEPROM: return "CHIP_ID_VX2240_EEPROM";
+        case CHIP_ID_VX2240_EEPROM_LITE: return "CHIP_ID_VX2240_EEPROM_LITE";
+        case CHIP_ID_VX2210_SPI: return "CHIP_ID_VX2210_SPI";
+        default: return "CHIP_ID_UNKNOWN";
+    }
+}
+
+bool IsSpi(int type) {
+    return type == CHIP_ID_VX2230_SPI || type == CHIP_ID_VX2240_SPI || type == CHIP_ID_VX2210_SPI;
+}
+
+bool HubOption(cli::Args& args, int& hub) {
+    long value = 0;
+    if (!args.Number("--hub", value, true)) return false;
+    hub = static_cast<int>(value);
+    return true;
+}
+
+bool ParseHex(const std::string& text, std::vector<uint8_t>& out) {
+    std::string digits;
+    for (char c : text) {
+        if (c == ' ' || c == ':' || c == ',') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        digits.push_back(c);
+    }
+    if (digits.size() % 2) return false;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::strtoul(digits.substr(i, 2).c_str(), nullptr, 16)));
+    return true;
+}
+
+std::string Hex(const uint8_t* data, size_t size) {
+    std::string out;
+    char item[4];
+    for (size_t i = 0; i < size; ++i) {
+        std::snprintf(item, sizeof item, "%02X", data[i]);
+        if (i) out += (i % 16 == 0) ? "\n" : " ";
+        out += item;
+    }
+    return out;
+}
+
+int List(cli::Args&) {
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
+    unsigned count = 0;
+    if (!isp.GetHubNumber(&count)) return cli::Fail("Get hub number ERROR!");
+    std::printf("%u hub(s)\n", count);
+    for (unsigned i = 0; i < count; ++i) {
+        HubRecord r{};
+        if (!isp.GetHubInfo(&r, i)) return cli::Fail("Get hub info ERROR!");
+        std::printf("hub %u: handle %u, type %d, VID %04X, PID %04X, bcdDevice %04X, bcdUSB %04X\n", i,
+                    static_cast<unsigned>(r.handle), r.devType, r.idVendor, r.idProduct, r.bcdDevice, r.bcdUSB);
+    }
+    isp.CloseDevice();
+    return 0;
+}
+TESSARO_CLI_COMMAND("list", "list                       the hubs of the latest enumeration", List);
+
+int Request(cli::Args& args) {
+    int hub = 0;
+    long type = 0, request = 0, value = 0, index = 0, length = 0;
+    if (!HubOption(args, hub) || !args.Number("--type", type, true) || !args.Number("--request", request, true) ||
+        !args.Number("--value", value, true) || !args.Number("--index", index, true) ||
+        !args.Number("--length", length, true))
+        return 1;
+    std::string dataText;
+    std::vector<uint8_t> data;
+    if (args.Option("--data", dataText) && !ParseHex(dataText, data)) return cli::Fail("--data is not hexadecimal");
+    if (length < 0 || length > 0xFFFF) return cli::Fail("--length must be 0 to 65535");
+    if (data.size() > static_cast<size_t>(length)) return cli::Fail("more --data than --length");
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
+    if (!isp.SetHubIndex(hub)) return cli::Fail(isp.m_lasterror);
+    RequestRecord rec(16 + static_cast<int>(length));
+    rec.Set(static_cast<uint8_t>(type), static_cast<uint8_t>(request), static_cast<uint16_t>(value),
+            static_cast<uint16_t>(index), static_cast<uint16_t>(length));
+    if (!data.empty()) std::memcpy(rec.Data(), data.data(), data.size());
+    int ok = isp.SendUsbRequest(rec);
+    isp.CloseDevice();
+    if (!ok) return cli::Fail(isp.m_lasterror);
+    if (type & 0x80) {
+        std::printf("%s\n", Hex(rec.Data(), static_cast<size_t>(length)).c_str());
+    } else {
+        std::printf("ok\n");
+    }
+    return 0;
+}
+TESSARO_CLI_COMMAND("request",
+                    "request --hub N --type T --request R --value V --index I --length L [--data HEX]\n"
+                    "                             one vendor request; prints the data that comes back",
+                    Request);
+
+int Identify(cli::Args& args) {
+    int hub = 0;
+    if (!HubOption(args, hub)) return 1;
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    int type = isp.GetChipType(hub, 1);
+    if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
+    std::printf("HubType %d %s (%s)\n", type, TypeName(type), HubTypeText(type));
+    std::printf("code: %s\n", isp.IsMaskRom(hub) ? "mask ROM" : "own code (from the store)");
+    if (IsSpi(type)) {
+        uint8_t f = 0;
+        if (isp.OpenDevice() && isp.GetFlashIndex(&f, hub)) {
+            std::printf("flash index: %u (block size %u, erase delay %d ms, write delay %d ms)\n", f, isp.GetDataSize(f),
+                        isp.EraseDelay(), isp.WriteDelay());
+        } else {
+            std::printf("flash index: none (%s)\n", isp.m_lasterror.c_str());
+        }
+        isp.CloseDevice();
+    }
+    return 0;
+}
+TESSARO_CLI_COMMAND("identify", "identify --hub N            chip identification (enters ISP mode)", Identify);
+
+int Read(cli::Args& args) {
+    int hub = 0;
+    long mode = 0, length = 0;
+    std::string out;
+    if (!HubOption(args, hub) || !args.Number("--mode", mode, true) || !args.Number("--length", length, true))
+        return 1;
+    if (!args.Option("-o", out)) return cli::Fail("missing -o FILE");
+    if (length < 0 || length > 0x10000) return cli::Fail("--length out of range");
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    isp.LoadFlashInfo();
+    std::vector<uint8_t> data(static_cast<size_t>(length ? length : 1));
+    if (!isp.ReadData(data.data(), static_cast<int>(length), static_cast<int>(mode), static_cast<unsigned>(hub)))
+        return cli::Fail(isp.m_lasterror);
+    data.resize(static_cast<size_t>(length));
+    uint32_t error = 0;
+    if (!tessaro::Sys().files->WriteAll(out, data.data(), data.size(), error))
+        return cli::Fail("cannot write " + out + ": " + tessaro::Sys().errors->Text(error));
+    std::printf("%ld bytes written to %s\n", length, out.c_str());
+    return 0;
+}
+TESSARO_CLI_COMMAND("read", "read --hub N --mode 0|1 --length L -o FILE   the store (0) or the configuration block (1)",
+                    Read);
+
+int Erase(cli::Args& args) {
+    int hub = 0;
+    if (!HubOption(args, hub)) return 1;
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    int type = isp.GetChipType(hub, 1);
+    if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
+    int ok = IsSpi(type) ? isp.EraseFlash(hub, nullptr) : isp.EraseEeprom(hub);
+    if (!ok) return cli::Fail(isp.m_lasterror);
+    std::printf("%s\n", isp.m_lasterror.empty() ? "erased" : isp.m_lasterror.c_str());
+    return 0;
+}
+TESSARO_CLI_COMMAND("erase", "erase --hub N               erase the hub's store", Erase);
+
+int Reset(cli::Args& args) {
+    int hub = 0;
+    if (!HubOption(args, hub)) return 1;
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    if (!isp.SoftwareReset(hub)) return cli::Fail(isp.m_lasterror);
+    std::printf("reset\n");
+    return 0;
+}
+TESSARO_CLI_COMMAND("reset", "reset --hub N               restart the hub", Reset);
+
+int Update(cli::Args& args) {
+    int hub = 0;
+    long imageClass = 0;
+    bool classGiven = false;
+    if (!HubOption(args, hub)) return 1;
+    {
+        std::string text;
+        if (args.Option("--class", text)) {
+            char* end = nullptr;
+            imageClass = std::strtol(text.c_str(), &end, 0);
+            if (text.empty() || *end) return cli::Fail("--class is not a number");
+            classGiven = true;
+        }
+    }
+    bool force = args.Flag("--force");
+    if (args.Rest().size() != 1) return cli::Fail("update needs exactly one IMAGE");
+    const std::string image = args.Rest()[0];
+    std::vector<uint8_t> data;
+    uint32_t error = 0;
+    if (!tessaro::Sys().files->ReadAll(image, data, error))
+        return cli::Fail("Couldn't open firmware file! " + image + ": " + tessaro::Sys().errors->Text(error));
+    if (!classGiven) imageClass = CHubIsp::ClassifyImage(data.data(), static_cast<int>(data.size()));
+    if (imageClass == -1 && !classGiven) return cli::Fail("Cannot determine hub part number in the binary file!");
+
+    CHubIsp isp;
+    int type = isp.GetChipType(hub, 1);
+    if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
+    std::printf("hub %d: %s; image class %ld\n", hub, HubTypeText(type), imageClass);
+    if (!ImageFitsHub(static_cast<int>(imageClass), type) && !force)
+        return cli::Fail("Mismatched firmware and Hub! (--force writes it all the same)");
+
+    ProgressByte progress{0};
+    SharedText status;
+    ErrorFlag errorFlag{0};
+    std::atomic<bool> done{false};
+    int result = 0;
+    std::thread worker([&] {
+        result = isp.UpdateFirmware(hub, static_cast<int>(imageClass), data.data(), static_cast<int>(data.size()),
+                                    &progress, &status, &errorFlag);
+        done = true;
+    });
+    // The terminal shows progress and status as the dialog's timer would.
+    std::string shown;
+    int shownProgress = -1;
+    while (!done) {
+        std::string text = status.Get();
+        if (text != shown && !text.empty()) {
+            std::printf("\n%s\n", text.c_str());
+            shown = text;
+        }
+        int p = progress.load();
+        if (p != shownProgress) {
+            std::printf("\rprogress %3d%%", p);
+            std::fflush(stdout);
+            shownProgress = p;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    worker.join();
+    if (!result) {
+        std::printf("\n");
+        return cli::Fail(isp.m_lasterror);
+    }
+    std::printf("\rprogress 100%%\nFirmware update successfully!\n");
+    return 0;
+}
+TESSARO_CLI_COMMAND("update",
+                    "update --hub N IMAGE [--class C] [--force]  program the image (class from its markers unless given)",
+                    Update);
+
+}  // namespace
