@@ -144,7 +144,7 @@ size_t SteppedExecutor::Runnable() const {
     return n;
 }
 
-void SteppedExecutor::Yield(Worker* self) {
+void SteppedExecutor::Pause(Worker* self) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_running = nullptr;
     m_cv.notify_all();
@@ -152,7 +152,7 @@ void SteppedExecutor::Yield(Worker* self) {
 }
 
 void YieldPoint() {
-    if (t_executor) t_executor->Yield(t_worker);
+    if (t_executor) t_executor->Pause(t_worker);
 }
 
 bool OnSteppedWorker() { return t_executor != nullptr; }
@@ -177,7 +177,7 @@ void SteppedExecutor::WaitFor(Worker* self, const std::function<bool()>& ready) 
             std::lock_guard<std::mutex> lock(m_mutex);
             self->waitReady = ready;
         }
-        Yield(self);
+        Pause(self);
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     self->waitReady = nullptr;

@@ -72,7 +72,7 @@ public:
         bool finished = false;
         std::function<bool()> waitReady;  // set while the worker waits for something
     };
-    void Yield(Worker* self);
+    void Pause(Worker* self);
     void WaitFor(Worker* self, const std::function<bool()>& ready);
 
 private:
