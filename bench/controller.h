@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/eeprom.h"
-#include "bench/spec.h"
+#include "bench/description.h"
 #include "bench/spi_flash.h"
 #include "platform/ports.h"
 

@@ -13,7 +13,7 @@
 #include <map>
 
 #include "bench/controller.h"
-#include "bench/spec.h"
+#include "bench/description.h"
 #include "bench/system_ports.h"
 #include "platform/memory_registry.h"
 #include "platform/ports.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/spec.h"
+#include "bench/description.h"
 #include "platform/ports.h"
 
 namespace bench {

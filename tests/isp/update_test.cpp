@@ -117,7 +117,9 @@ TEST_F(UpdateTest, A256ByteEepromGets32WritesInAddressOrderWithoutErase) {
     ASSERT_EQ(writes.size(), 32u);
     for (size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(writes[i], i * 8);
     for (const bench::LogEntry& e : sys.pc().Requests()) {
-        if (e.setup.bRequest == 0x83) EXPECT_EQ(e.setup.wValue, 0x0200);
+        if (e.setup.bRequest == 0x83) {
+            EXPECT_EQ(e.setup.wValue, 0x0200);
+        }
     }
     EXPECT_FALSE(sys.debug.Contains("flash type ="));
     EXPECT_EQ(sys.Store("L"), Expected(data, 256, 0x90, 16, isp.ContainerId()));
@@ -331,7 +333,9 @@ void SweepSingleFailures(UpdateTest& t, BenchSystem& sys, const std::string& ini
             EXPECT_EQ(status.Get(), run.m_lasterror) << "request " << n;
             EXPECT_EQ(errorFlag.load(), 1) << "request " << n;
         }
-        if (block) EXPECT_EQ(result, 1) << "request " << n << " is tried twice";
+        if (block) {
+            EXPECT_EQ(result, 1) << "request " << n << " is tried twice";
+        }
     }
     EXPECT_GT(recovered, 0);
     EXPECT_GT(failed, 0);

@@ -17,6 +17,7 @@ bench::Pc& BenchSystem::Bench(const std::string& text) {
     }
     m_pc->SaveAtExit(false);
     m_pc->UseClock(&clock);
+    m_pc->UseFiles(files.get());
     System ports = m_pc->Ports();
     ports.box = &box;
     ports.clock = &clock;
