@@ -460,8 +460,9 @@ TEST(MemoryDialogThreads, UpdateRunsConcurrentlyWithTheTimer) {
     m.AnswerFile("c:\\fw\\hub.bin");
     ASSERT_TRUE(m.Click(IDC_SELECT_BIN));
     ASSERT_TRUE(m.Click(IDC_DO_ISP));
-    for (int i = 0; i < 2000 && dlg.Working(); ++i) {
-        m.Pump();
+    for (int i = 0; i < 2000; ++i) {
+        m.Pump();  // the only place the done can arrive
+        if (!dlg.Working()) break;
         m.Tick(demo::kUpdateTimer);
         m.PressEsc();  // refused while working
     }
