@@ -1,0 +1,102 @@
+// tessaro-cli as engineers and scripts use it: on a bench named by
+// TESSARO_BENCH, with its diagnostic trace in TESSARO_DEBUG_LOG.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "hub/CHubIsp.h"
+#include "support/programs.h"
+#include "support/test_system.h"
+
+using tessaro::test::BuildProgram;
+using tessaro::test::RunProgram;
+using tessaro::test::TestSystem;
+
+namespace {
+
+std::string NoCr(std::string s) {
+    std::string out;
+    for (char c : s)
+        if (c != '\r') out.push_back(c);
+    return out;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sys.WriteFile("t.ini",
+                      "[VX7100]\nDbgMode=1\n[FlashInfo]\nW25=9F 03 EF 30 13 C7 40 01 00 00 00 02 00 00 00 00 00 00\n");
+        sys.WriteFile("b.bench",
+                      "guid sequence 3\n"
+                      "flash W25\n  size 64K\n  id 9F 1 EF 30 13\n  erase C7\nend\n"
+                      "hub Main\n  store spi W25\n  put 0x1D0 text \"VXI2240\"\n  put 0 hex 01 02 03 04 05 06 07 08 09\n"
+                      "  save after.rom\n  function vid 0x2C7E pid 0x0B40 bcd-usb 0x0210 handle 7\nend\n"
+                      "hub Lite\n  store eeprom 256\n  put 0x1C text \"EROM\"\n"
+                      "  function vid 0x2C7E pid 0x0B47 bcd-device 0x0105 bcd-usb 0x0210 handle 9\nend\n");
+    }
+    tessaro::test::ProgramRun Cli(const std::string& args, const std::string& bench = "b.bench") {
+        return RunProgram(BuildProgram("tools/tessaro-cli"), "--ini \"" + sys.Native("t.ini") + "\" " + args,
+                          {{"TESSARO_BENCH", sys.Native(bench)}, {"TESSARO_DEBUG_LOG", sys.Native("debug.log")}},
+                          sys.Root());
+    }
+    TestSystem sys;
+};
+
+TEST_F(CliTest, ListPrintsEveryHubOfTheEnumeration) {
+    auto run = Cli("list");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(NoCr(run.out),
+              "2 hub(s)\n"
+              "hub 0: handle 7, type 1, VID 2C7E, PID 0B40, bcdDevice 0100, bcdUSB 0210\n"
+              "hub 1: handle 9, type 1, VID 2C7E, PID 0B47, bcdDevice 0105, bcdUSB 0210\n");
+    EXPECT_NE(run.err.find("b.bench"), std::string::npos) << "the bench says it is in use";
+}
+
+TEST_F(CliTest, ARequestLeavesItsTraceInTheDebugLog) {
+    auto run = Cli("request --hub 0 --type 0xC0 --request 0x82 --value 0 --index 0 --length 9");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(NoCr(run.out), "01 02 03 04 05 06 07 08 09\n");
+    std::string log = sys.ReadText("debug.log");
+    EXPECT_NE(log.find("\t\t#handle   0007\r\n\t\t#SerialNo 0000\r\n\t\t#Type     00c0\r\n\t\t#Request  0082\r\n"
+                       "\t\t#Value    0000\r\n\t\t#Index    0000\r\n\t\t#Length   0009\r\n"
+                       "\t\t01 02 03 04 05 06 07 08 \n\t\t09 \n\r\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(CliTest, IdentifyAndUpdateOnTheBench) {
+    auto id = Cli("identify --hub 1");
+    EXPECT_EQ(id.exitCode, 0) << id.err;
+    EXPECT_NE(NoCr(id.out).find("HubType 4 CHIP_ID_VX2240_EEPROM_LITE"), std::string::npos) << id.out;
+
+    std::vector<uint8_t> image(0x5000);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
+    std::memcpy(image.data() + 0x1D0, "VXI2240", 7);
+    sys.WriteFile("fw.bin", image);
+    auto up = Cli("update --hub 0 \"" + sys.Native("fw.bin") + "\"");
+    EXPECT_EQ(up.exitCode, 0) << up.err;
+    EXPECT_NE(NoCr(up.out).find("Firmware update successfully!"), std::string::npos);
+    std::vector<uint8_t> store;
+    ASSERT_TRUE(sys.ReadFile("after.rom", store));
+    ASSERT_GE(store.size(), 0x5000u);
+    uint16_t sum = CalcChecksum(store.data(), 0x4FFE);
+    EXPECT_EQ(store[0x4FFE], sum >> 8);
+    EXPECT_EQ(store[0x4FFF], sum & 0xFF);
+    EXPECT_TRUE(std::equal(store.begin() + 0x1D0, store.begin() + 0x1D7, image.begin() + 0x1D0));
+    EXPECT_FALSE(std::equal(store.begin() + 0x1C0, store.begin() + 0x1D0, image.begin() + 0x1C0))
+        << "the container ID is stamped";
+}
+
+TEST_F(CliTest, FailuresGoToStandardErrorWithExitCode1) {
+    sys.WriteFile("none.bench", "driver missing\n");
+    auto run = Cli("list", "none.bench");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Device or driver is not found!"), std::string::npos) << run.err;
+    sys.WriteFile("bad.bench", "hub X\n  stroe spi\nend\n");
+    run = Cli("list", "bad.bench");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("bad.bench:2"), std::string::npos) << run.err;
+}
+
+}  // namespace
