@@ -112,6 +112,9 @@ private:
     std::string m_text;
 };
 
+// "CHIP_ID_VX2240_SPI" and the like, as the diagnostic lines name the types.
+const char* HubTypeName(int hubType);
+
 // 16-bit byte sum of a store image (modulo 0x10000).
 uint16_t CalcChecksum(const uint8_t* data, int length);
 

@@ -23,7 +23,9 @@ bool Contains(const uint8_t* data, size_t size, const char* marker) {
     return false;
 }
 
-const char* TypeName(int type) {
+}  // namespace
+
+const char* HubTypeName(int type) {
     switch (type) {
         case CHIP_ID_VX2230_SPI: return "CHIP_ID_VX2230_SPI";
         case CHIP_ID_VX2240_SPI: return "CHIP_ID_VX2240_SPI";
@@ -33,6 +35,8 @@ const char* TypeName(int type) {
         default: return "CHIP_ID_UNKNOWN";
     }
 }
+
+namespace {
 
 // The application's own message boxes carry the program's name.
 std::string AppTitle() {
@@ -91,20 +95,33 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
         m_lasterror = text;
     };
     // One 80-byte record per read: the data of a read never leaks into the next.
+    // A read that fails twice fails the identification.
     auto read = [&](uint16_t wValue, uint16_t wIndex, uint16_t wLength, uint8_t* out) -> bool {
         RequestRecord rec(80);
         rec.Set(0xC0, 0x82, wValue, wIndex, wLength);
-        if (!SendWithRetry(rec)) return false;
+        if (!SendWithRetry(rec)) {
+            failing("Read data failed!");
+            return false;
+        }
         std::memcpy(out, rec.Data(), wLength);
+        return true;
+    };
+    // The mounted flash part, and the delays it asks for.
+    auto findPart = [&](uint8_t& f) -> bool {
+        LoadFlashInfo();
+        if (!GetFlashIndex(&f, hubIndex)) {
+            failing("Mismatched FLASH type!");
+            return false;
+        }
+        m_erasedelay = m_flashinfo[f][11] * 100;
+        m_writedelay = m_flashinfo[f][12];
+        DebugLog("Erase Delay = %d, Write Delay = %d", m_erasedelay, m_writedelay);
         return true;
     };
 
     do {
         uint8_t storeType = 0;
-        if (!read(0x0004, 0, 1, &storeType)) {
-            failing("Read data failed!");
-            break;
-        }
+        if (!read(0x0004, 0, 1, &storeType)) break;
         Sys().clock->Sleep(200);
         {
             RequestRecord rec(80);
@@ -140,24 +157,14 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
         if (maskRom) {
             m_maskrom[hubIndex] = 1;
             if (!eeprom) {
-                LoadFlashInfo();
                 uint8_t f = 0;
-                if (!GetFlashIndex(&f, hubIndex)) {
-                    failing("Mismatched FLASH type!");
-                    break;
-                }
-                m_erasedelay = m_flashinfo[f][11] * 100;
-                m_writedelay = m_flashinfo[f][12];
-                DebugLog("Erase Delay = %d, Write Delay = %d", m_erasedelay, m_writedelay);
+                if (!findPart(f)) break;
                 type = record.bcdDevice == 0x0500 ? CHIP_ID_VX2210_SPI : CHIP_ID_VX2240_SPI;
             } else if (record.bcdDevice == 0x0500) {
                 type = CHIP_ID_VX2240_EEPROM_LITE;
             } else {
                 uint8_t marker[4];
-                if (!read(0x0200, 0x001C, 4, marker)) {
-                    failing("Read data failed!");
-                    break;
-                }
+                if (!read(0x0200, 0x001C, 4, marker)) break;
                 if (std::memcmp(marker, "EROM", 4) == 0) {
                     type = CHIP_ID_VX2240_EEPROM_LITE;
                     break;
@@ -172,37 +179,21 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
                     failing("Write data failed!");
                     break;
                 }
-                if (!read(0x0200, 0x0001, 4, marker)) {
-                    failing("Read data failed!");
-                    break;
-                }
+                if (!read(0x0200, 0x0001, 4, marker)) break;
                 if (std::memcmp(marker, "2240", 4) == 0) {
                     type = CHIP_ID_VX2240_EEPROM_LITE;
                     break;
                 }
-                if (!read(0x0100, 0x0000, 4, marker)) {
-                    failing("Read data failed!");
-                    break;
-                }
+                if (!read(0x0100, 0x0000, 4, marker)) break;
                 if (std::memcmp(marker, "2240", 4) == 0) type = CHIP_ID_VX2240_EEPROM;
             }
         } else if (!eeprom) {
-            LoadFlashInfo();
             uint8_t f = 0;
-            if (!GetFlashIndex(&f, hubIndex)) {
-                failing("Mismatched FLASH type!");
-                break;
-            }
-            m_erasedelay = m_flashinfo[f][11] * 100;
-            m_writedelay = m_flashinfo[f][12];
-            DebugLog("Erase Delay = %d, Write Delay = %d", m_erasedelay, m_writedelay);
+            if (!findPart(f)) break;
             uint8_t length = m_flashinfo[f][6];
             if (length > 64) length = 64;
             uint8_t area[64];
-            if (!read(0x0000, 0x01D0, 64, area)) {
-                failing("Read data failed!");
-                break;
-            }
+            if (!read(0x0000, 0x01D0, 64, area)) break;
             // NUL bytes between the strings must not end the search.
             for (uint8_t& b : area) {
                 if (b == 0) b = 0xFF;
@@ -213,26 +204,17 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
                 type = CHIP_ID_VX2210_SPI;
             } else {
                 uint8_t code[64];
-                if (!read(0x0000, 0x0390, length, code)) {
-                    failing("Read data failed!");
-                    break;
-                }
+                if (!read(0x0000, 0x0390, length, code)) break;
                 type = CHIP_ID_VX2230_SPI;
             }
         } else {
             uint8_t marker[4];
-            if (!read(0x0100, 0x00FC, 4, marker)) {
-                failing("Read data failed!");
-                break;
-            }
+            if (!read(0x0100, 0x00FC, 4, marker)) break;
             if (std::memcmp(marker, "XROM", 4) == 0) {
                 type = CHIP_ID_VX2240_EEPROM;
                 break;
             }
-            if (!read(0x0200, 0x001C, 4, marker)) {
-                failing("Read data failed!");
-                break;
-            }
+            if (!read(0x0200, 0x001C, 4, marker)) break;
             if (std::memcmp(marker, "EROM", 4) == 0) type = CHIP_ID_VX2240_EEPROM_LITE;
         }
     } while (false);
@@ -243,7 +225,7 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
     }
     DebugLog(m_maskrom[hubIndex] ? "hub %d is running mask rom code\n" : "hub %d is running external code\n",
              hubIndex + 1);
-    DebugLog("hub %d is %s\n", hubIndex + 1, TypeName(type));
+    DebugLog("hub %d is %s\n", hubIndex + 1, HubTypeName(type));
     CloseDevice();
     return type;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/error_text.h"
+#include "platform/file_names.h"
 #include "platform/native.h"
 #include "platform/winconst.h"
 
@@ -45,16 +46,6 @@ bool WildcardMatch(const char* pattern, const char* name) {
     }
     while (*pattern == '*') ++pattern;
     return *pattern == '\0';
-}
-
-bool LessByName(const std::string& a, const std::string& b) {
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
 }
 
 std::string DefaultDriveCRoot() {
@@ -97,7 +88,7 @@ public:
             names.push_back(name);
         }
         closedir(dir);
-        std::sort(names.begin(), names.end(), LessByName);
+        std::sort(names.begin(), names.end(), FileNameLess);
         if (names.empty()) SetLastError(win::kErrFileNotFound);
         return names;
     }

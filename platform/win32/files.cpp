@@ -8,21 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_names.h"
 #include "platform/native.h"
 #include "platform/winconst.h"
 
 namespace tessaro {
 namespace {
-
-bool LessByName(const std::string& a, const std::string& b) {
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
-}
 
 class Win32FileSystem : public IFileSystem {
 public:
@@ -45,7 +36,7 @@ public:
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
         } while (FindNextFileA(h, &data));
         FindClose(h);
-        std::sort(names.begin(), names.end(), LessByName);
+        std::sort(names.begin(), names.end(), FileNameLess);
         if (names.empty()) ::SetLastError(ERROR_FILE_NOT_FOUND);
         return names;
     }

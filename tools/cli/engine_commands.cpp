@@ -11,17 +11,6 @@
 
 namespace {
 
-const char* TypeName(int type) {
-    switch (type) {
-        case CHIP_ID_VX2230_SPI: return "CHIP_ID_VX2230_SPI";
-        case CHIP_ID_VX2240_SPI: return "CHIP_ID_VX2240_SPI";
-        case CHIP_ID_VX2240_EEPROM: return "CHIP_ID_VX2240_EEPROM";
-        case CHIP_ID_VX2240_EEPROM_LITE: return "CHIP_ID_VX2240_EEPROM_LITE";
-        case CHIP_ID_VX2210_SPI: return "CHIP_ID_VX2210_SPI";
-        default: return "CHIP_ID_UNKNOWN";
-    }
-}
-
 bool IsSpi(int type) {
     return type == CHIP_ID_VX2230_SPI || type == CHIP_ID_VX2240_SPI || type == CHIP_ID_VX2210_SPI;
 }
@@ -117,7 +106,7 @@ int Identify(cli::Args& args) {
     isp.m_quiet = 1;
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
-    std::printf("HubType %d %s (%s)\n", type, TypeName(type), HubTypeText(type));
+    std::printf("HubType %d %s (%s)\n", type, HubTypeName(type), HubTypeText(type));
     std::printf("code: %s\n", isp.IsMaskRom(hub) ? "mask ROM" : "own code (from the store)");
     if (IsSpi(type)) {
         uint8_t f = 0;
