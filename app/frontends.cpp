@@ -1,6 +1,7 @@
 #include "app/frontends.h"
 
 #include "app/CTessaroApp.h"
+#include "app/console.h"
 #include "platform/ports.h"
 #include "platform/winconst.h"
 
@@ -21,7 +22,11 @@ void Unavailable(const char* mode) {
 }  // namespace
 
 Entries& Registered() {
-    static Entries entries;
+    static Entries entries = [] {
+        Entries e;
+        e.console = RunConsoleMode;
+        return e;
+    }();
     return entries;
 }
 

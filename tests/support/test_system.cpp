@@ -128,6 +128,15 @@ void ScriptedConsole::Input(const std::string& text) {
     m_input += text;
 }
 
+void ScriptedConsole::Reset() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_output.clear();
+    m_input.clear();
+    m_read = 0;
+    m_opened = 0;
+    m_attached = 0;
+}
+
 std::string ScriptedConsole::Output() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_output;

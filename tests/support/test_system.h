@@ -89,6 +89,8 @@ public:
     int ReadChar(bool skipWhite) override;
     void Input(const std::string& text);
     std::string Output() const;
+    // A fresh console: no output, no input left, nothing opened.
+    void Reset();
     int Opened() const { return m_opened; }
     int Attached() const { return m_attached; }
 
