@@ -1,0 +1,133 @@
+// tessaro-cli: the conditions around an update: the filter driver's version
+// against the package beside the tool, USB selective suspend by the way the
+// INI file and Windows choose, and the hub in the system's device list.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "hub/CHubIsp.h"
+#include "power/DriverSetup.h"
+#include "power/PowerPlan.h"
+#include "settings/CIniFile.h"
+#include "tools/cli/cli.h"
+
+namespace {
+
+// The version check's boxes, as lines on standard error; nothing closes.
+class CliSink : public IUpdateDialogSink {
+public:
+    void SetStatus(const std::string&) override {}
+    int ShowBox(const std::string& text, const std::string& caption, uint32_t) override {
+        std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+        return 1;
+    }
+    void StopProgressTimer() override {}
+    void SetProgress(int) override {}
+    void PostStartUpdate() override {}
+    void MarkRestartEnding() override {}
+    void Close() override {}
+    void SetFirmwareVersionField(const std::string&) override {}
+};
+
+const char* CheckMeaning(int result) {
+    switch (result) {
+        case kDriverNotInstalled: return "no driver installed: the package would be installed";
+        case kDriverOlder: return "the installed driver is older than the package (it is used as it is)";
+        case kDriverCurrent: return "the installed driver is as new as the package, or the package tells no version";
+        default: return "no driver package beside the tool";
+    }
+}
+
+int Driver(cli::Args& args) {
+    std::string folder;
+    if (!args.Option("--folder", folder)) folder = CIniFile::ProgramFolder();
+    if (!args.Rest().empty()) return cli::Fail("driver takes no arguments but --folder DIR");
+    const bool is64 = Is64BitOs();
+    std::printf("Windows: %s-bit, driver key HKEY_LOCAL_MACHINE\\%s\n", is64 ? "64" : "32",
+                FilterDriverKey(is64).c_str());
+
+    std::string installed, setupFile;
+    int direction = kSetupInstall, ready = 0;
+    DriverSetupState state{installed, setupFile, direction, ready, folder};
+    CliSink sink;
+    const int result = CheckDriverVersion(state, sink);
+    if (installed.empty())
+        std::printf("installed: none\n");
+    else
+        std::printf("installed: %s (compared as %f)\n", installed.c_str(),
+                    static_cast<double>(InstalledDriverNumber(installed)));
+    if (result == kDriverPackageMissing) {
+        std::printf("package: none in %s\n", folder.c_str());
+    } else {
+        const size_t slash = setupFile.find_last_of("\\/");
+        std::string title = slash == std::string::npos ? setupFile : setupFile.substr(slash + 1);
+        title = title.substr(0, title.rfind('.'));
+        float number = 0;
+        if (PackageDriverNumber(title, number))
+            std::printf("package: %s (version %f)\n", setupFile.c_str(), static_cast<double>(number));
+        else
+            std::printf("package: %s (no version in its name)\n", setupFile.c_str());
+    }
+    std::printf("check: %d, %s\n", result, CheckMeaning(result));
+    return result == kDriverPackageMissing ? 1 : 0;
+}
+TESSARO_CLI_COMMAND("driver", "driver [--folder DIR]       installed filter driver, package version and the check",
+                    Driver);
+
+int Suspend(cli::Args& args) {
+    long hubOption = -1;
+    if (!args.Number("--hub", hubOption, false)) return 1;
+    const std::vector<std::string>& rest = args.Rest();
+    if (rest.size() != 1 || (rest[0] != "off" && rest[0] != "on")) return cli::Fail("suspend off|on [--hub N]");
+    const uint32_t value = rest[0] == "on" ? 1 : 0;
+
+    const SuspendMethod method = CurrentSuspendMethod();
+    std::printf("way: %s\n", SuspendMethodName(method));
+    if (method == SuspendMethod::None) {
+        std::printf("DisableSelectiveSuspend leaves selective suspend as it is\n");
+        return 0;
+    }
+    if (method == SuspendMethod::PowerPlan) {
+        if (!ChangePowerPlanUsbSelectiveSuspend(static_cast<int>(value), 1))
+            return cli::Fail(value ? "the power plan could not be changed back" : "Selective suspend deactivation failed!");
+        std::printf("power plan: USB selective suspend %s for AC and DC\n", value ? "on" : "off");
+        return 0;
+    }
+
+    CHubIsp isp;
+    isp.m_quiet = 1;
+    unsigned count = 0;
+    if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
+    if (!isp.GetHubNumber(&count)) return cli::Fail("Get hub number ERROR!");
+    isp.CloseDevice();
+    int first = 0, last = static_cast<int>(count) - 1;
+    if (hubOption >= 0) {
+        if (hubOption >= static_cast<long>(count)) return cli::Fail("no hub " + std::to_string(hubOption));
+        first = last = static_cast<int>(hubOption);
+    }
+    for (int hub = first; hub <= last; ++hub) {
+        std::vector<std::string> paths;
+        if (!isp.GetHubRegistryPaths(hub, &paths))
+            return cli::Fail("hub " + std::to_string(hub) + ": Get Instance ID failed! " + isp.m_lasterror);
+        if (!isp.SetSelectiveSuspend(hub, &paths, value))
+            return cli::Fail("hub " + std::to_string(hub) + ": " +
+                             (value ? "Activate selective suspend failed! " : "Deactivate selective suspend failed! ") +
+                             isp.m_lasterror);
+        std::printf("hub %d: EnableSelectiveSuspend %u\n", hub, value);
+    }
+    return 0;
+}
+TESSARO_CLI_COMMAND("suspend", "suspend off|on [--hub N]    USB selective suspend, the way the INI file and Windows choose",
+                    Suspend);
+
+int FindHub(cli::Args& args) {
+    if (!args.Rest().empty()) return cli::Fail("find-hub takes no arguments");
+    std::string vid, pid, revision;
+    std::fflush(stdout);
+    if (!FindHubHardwareId(vid, pid, revision)) return 1;
+    std::printf("VID %s, PID %s, revision %s\n", vid.c_str(), pid.c_str(), revision.empty() ? "-" : revision.c_str());
+    return 0;
+}
+TESSARO_CLI_COMMAND("find-hub", "find-hub                    the hub in the system's list of USB devices", FindHub);
+
+}  // namespace
