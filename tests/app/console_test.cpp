@@ -335,6 +335,18 @@ TEST_F(SelfContainedTest, AnInstalledDriverIsKeptAndStillRemovedAfterwards) {
     EXPECT_EQ(Result(), "SUCCESS");
 }
 
+TEST_F(SelfContainedTest, TheResetLoopStopsAt32HubsWhateverHubNumSays) {
+    Ini("ConsoleMode=3\nHubNum=40\n", "");
+    sys.Bench(bench);
+    std::string out = Run();
+    EXPECT_NE(out.find("\nIncorrect Hub number! Please check ini file!\n"), std::string::npos);
+    size_t resets = 0;
+    for (size_t at = out.find("Resetting hub "); at != std::string::npos; at = out.find("Resetting hub ", at + 1)) ++resets;
+    EXPECT_EQ(resets, 32u);
+    EXPECT_NE(out.find("Resetting hub 32.....OK.\n"), std::string::npos);
+    EXPECT_EQ(Result(), "FAIL");
+}
+
 // Every single request made to fail ends the run with "FAIL" and a printed
 // reason, unless it is one that is tried twice and the run recovers.
 TEST_F(ConsoleTest, NoFailedRequestEverEndsInSuccess) {
