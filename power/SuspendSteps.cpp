@@ -9,13 +9,13 @@ namespace win = tessaro::win;
 namespace {
 
 // The value SetSelectiveSuspend will find: EnableSelectiveSuspend at the first
-// of the paths that opens.  False when no path opens or the value is not a
+// of the paths that opens with the access it asks for.  False when no path opens or the value is not a
 // readable 4-byte value.
 bool StoredValue(const std::vector<std::string>& paths, uint32_t& value) {
     tessaro::IRegistry& reg = *Sys().registry;
     for (const std::string& path : paths) {
         tessaro::IRegistry::Key key = 0;
-        if (reg.Open(win::kHkeyLocalMachine, path, win::kKeyRead, &key) != 0) continue;
+        if (reg.Open(win::kHkeyLocalMachine, path, win::kKeyAllAccess, &key) != 0) continue;
         uint32_t type = 0, size = 4, stored = 0;
         const long rc = reg.QueryValue(key, "EnableSelectiveSuspend", &type, reinterpret_cast<uint8_t*>(&stored),
                                        &size);
