@@ -93,13 +93,26 @@ void CIspDlg::EnableControls(int enable, int all) {
         for (int id : {IDC_SELECT_BIN, IDC_SELECT_EEP, IDC_CONFIGURATIONS, IDC_RESTORE_SUSPEND, IDC_EXIT})
             Enable(id, on);
     }
+    if (on) ApplyImageRules();
+    Host().Redraw();
+}
+
+void CIspDlg::ApplyImageRules() {
     // Do ISP and Save with Checksum need a loaded image, whatever a blanket
     // enable says.
-    if (on && !m_imageLoaded) {
+    if (!m_imageLoaded) {
         Enable(IDC_DO_ISP, false);
         Enable(IDC_SAVE_CHECKSUM, false);
     }
-    Host().Redraw();
+    // A .sum or .rom carries its configuration already: no .eep goes in and
+    // no checksum is added to it.
+    if (m_imageCarriesConfig) {
+        Enable(IDC_SELECT_EEP, false);
+        Enable(IDC_SAVE_CHECKSUM, false);
+    }
+    // A 256-byte EEPROM hub has no separate configuration block to load.
+    if (m_hubType[0] == CHIP_ID_VX2240_EEPROM_LITE || (m_imageLoaded && m_imageClass == 4))
+        Enable(IDC_SELECT_EEP, false);
 }
 
 CIspDlg::OsCheck CIspDlg::CheckOs(bool console) const {
@@ -409,7 +422,6 @@ int CIspDlg::UpdateHub(int hubIndex) {
 // --- the dialog -------------------------------------------------------------------------
 
 bool CIspDlg::OnInitDialog() {
-    Host().AppendSystemMenu(0, "");
     Host().AppendSystemMenu(kAboutCommand, "&About VX7100ISP...");
     Host().SetIcon(IDR_MAINFRAME);
     if (!tessaro::GetEnv("TESSARO_BENCH").empty()) Host().SetCaption(std::string(kCaption) + " [bench]");
@@ -456,6 +468,7 @@ bool CIspDlg::OnInitDialog() {
     if (m_reg->SetPath("SOFTWARE\\Varnellogic\\VX7100", tessaro::win::kKeyAllAccess)) {
         uint32_t type = 0, value = 0, size = 4;
         m_mergeConfig = m_reg->QueryValue("MergeConfig", &type, reinterpret_cast<uint8_t*>(&value), &size) && value != 0;
+        m_mergeConfigRead = true;
     } else {
         CRegistry reg(tessaro::win::kKeyAllAccess);
         reg.CreateKey("SOFTWARE\\Varnellogic\\VX7100", tessaro::win::kKeyAllAccess);
@@ -464,6 +477,7 @@ bool CIspDlg::OnInitDialog() {
             m_reg->SetValue("MergeConfig", tessaro::win::kRegDword, &one);
         }
         m_mergeConfig = 1;
+        m_mergeConfigRead = true;
     }
 
     OsCheck os = CheckOs(false);
@@ -572,13 +586,10 @@ void CIspDlg::DetectionWorker(ui::WorkerLink& link) {
     }
     ReadXromVersion(&link);
     link.Post([this] {
+        // No image yet: Do ISP and Save with Checksum stay off; a 256-byte
+        // EEPROM hub gets no .eep.
         EnableControls(1, 1);
-        Enable(IDC_DO_ISP, false);
-        Enable(IDC_SAVE_CHECKSUM, false);
-        if (m_hubType[0] == CHIP_ID_VX2240_EEPROM_LITE) {
-            SetText(IDC_EEP_FILE, "");
-            Enable(IDC_SELECT_EEP, false);
-        }
+        if (m_hubType[0] == CHIP_ID_VX2240_EEPROM_LITE) SetText(IDC_EEP_FILE, "");
     });
 }
 
@@ -616,27 +627,21 @@ void CIspDlg::SelectBin() {
     ui::FileResult file = FileDialog(request);
     if (!file.ok) return;
     std::string ext = Lower(file.ext);
-    if (ext == "sum" || ext == "rom") {
+    m_imageCarriesConfig = ext == "sum" || ext == "rom";
+    if (m_imageCarriesConfig) {
+        // Such an image carries its configuration: a loaded one is dropped.
         SetText(IDC_EEP_FILE, "");
         m_eepLoaded = 0;
-        Enable(IDC_SELECT_EEP, false);
-        Enable(IDC_SAVE_CHECKSUM, false);
-    } else {
-        Enable(IDC_SELECT_EEP, true);
-        Enable(IDC_SAVE_CHECKSUM, true);
     }
-    if (LoadFirmwareFile(file.path, file.name)) {
-        Enable(IDC_DO_ISP, true);
-    } else {
-        Enable(IDC_DO_ISP, false);
-        Enable(IDC_SAVE_CHECKSUM, false);
+    Enable(IDC_SELECT_EEP, true);
+    Enable(IDC_SAVE_CHECKSUM, true);
+    if (!LoadFirmwareFile(file.path, file.name)) {
         SetText(IDC_BIN_FILE, "");
         SetText(IDC_BIN_VERSION, "");
     }
-    if (m_imageLoaded && m_imageClass == 4) {
-        SetText(IDC_EEP_FILE, "");
-        Enable(IDC_SELECT_EEP, false);
-    }
+    if (m_imageLoaded && m_imageClass == 4) SetText(IDC_EEP_FILE, "");
+    Enable(IDC_DO_ISP, m_imageLoaded);
+    ApplyImageRules();
 }
 
 void CIspDlg::SelectEep() {
@@ -647,6 +652,7 @@ void CIspDlg::SelectEep() {
     if (LoadEepFile(file.path, file.name)) {
         SetStatus(kLoadEepOk);
     } else {
+        DebugLog("%s\n", kLoadEepFailed);
         SetStatus(kLoadEepFailed);
     }
 }
@@ -661,14 +667,13 @@ void CIspDlg::OpenPhySetting() {
     MessageBox("The PHY tuning dialog is not available in this build of the tool yet.", kQuillon, kInfoBox);
 }
 
-int CIspDlg::CheckImageAgainstHubs(ui::WorkerLink& link, int& configLength) {
-    unsigned hubs = m_hubCount < static_cast<unsigned>(kMaxHubs) ? m_hubCount : kMaxHubs;
+int CIspDlg::CheckImageAgainstHubs(ui::WorkerLink& link, unsigned hubs, int imageClass, int& configLength) {
     for (unsigned i = 0; i < hubs; ++i) {
         int type = m_hubType[i];
         int number = static_cast<int>(i) + 1;
         if (m_infoLevel == 0) {
             if (type == CHIP_ID_UNKNOWN) continue;
-            if (!ImageFitsHub(m_imageClass, type)) {
+            if (!ImageFitsHub(imageClass, type)) {
                 link.MessageBox(kMismatchedFirmware, kQuillon, kErrorBox);
                 m_run.text.Set(kMismatchedFirmware);
                 DebugLog("%s\n", kMismatchedFirmware);
@@ -680,18 +685,18 @@ int CIspDlg::CheckImageAgainstHubs(ui::WorkerLink& link, int& configLength) {
             switch (type) {
                 case CHIP_ID_UNKNOWN: link.SetText(IDC_STATUS, Format("Invalid Hub%d firmware!", number)); continue;
                 case CHIP_ID_VX2230_SPI:
-                    if (m_imageClass != 1) refusal = Format("Hub %d is VX710x-10 series hub, Do ISP canceled!", number);
+                    if (imageClass != 1) refusal = Format("Hub %d is VX710x-10 series hub, Do ISP canceled!", number);
                     break;
                 case CHIP_ID_VX2240_SPI:
                 case CHIP_ID_VX2240_EEPROM:
-                    if (m_imageClass != 2 && m_imageClass != 5)
+                    if (imageClass != 2 && imageClass != 5)
                         refusal = Format("Hub %d is VX710x-21/22 series hub, Do ISP canceled!", number);
                     break;
                 case CHIP_ID_VX2210_SPI:
-                    if (m_imageClass != 5 && m_imageClass != 2) refusal = Format("Hub %d is VX7103, Do ISP canceled!", number);
+                    if (imageClass != 5 && imageClass != 2) refusal = Format("Hub %d is VX7103, Do ISP canceled!", number);
                     break;
                 case CHIP_ID_VX2240_EEPROM_LITE:
-                    if (m_imageClass != 4) {
+                    if (imageClass != 4) {
                         refusal = Format("Hub %d is VX7103 hub  (256 EEPROM), Do ISP canceled!", number);
                     } else if (m_eepLoaded) {
                         refusal = Format("Hub %d is VX7103 hub  (256 EEPROM), Do ISP canceled!", number);
@@ -739,8 +744,10 @@ void CIspDlg::UpdateWorker(ui::WorkerLink& link, std::vector<uint8_t> image, int
         link.SetText(IDC_STATUS, kIncorrectBinaryFormat);
         return end();
     }
+    // The hubs attached now, as the detection typed them; at most 8.
+    if (hubs > static_cast<unsigned>(kMaxHubs)) hubs = kMaxHubs;
     int configLength = 0;
-    if (!CheckImageAgainstHubs(link, configLength)) return end();
+    if (!CheckImageAgainstHubs(link, hubs, imageClass, configLength)) return end();
     if (m_eepLoaded) {
         std::string error;
         if (!MergeConfiguration(image, configLength, false, error)) {
@@ -751,8 +758,7 @@ void CIspDlg::UpdateWorker(ui::WorkerLink& link, std::vector<uint8_t> image, int
     link.Post([this] { EnableControls(0, 1); });
     link.SetTimer(kTimerUpdate, 30);
     bool all = true;
-    unsigned limit = m_hubCount < static_cast<unsigned>(kMaxHubs) ? m_hubCount : kMaxHubs;
-    for (unsigned i = 0; i < limit && all; ++i) {
+    for (unsigned i = 0; i < hubs && all; ++i) {
         if (m_hubType[i] == CHIP_ID_UNKNOWN) continue;
         // Every hub gets the loaded image; each run stamps its own container ID.
         std::vector<uint8_t> run = image;
@@ -837,7 +843,8 @@ void CIspDlg::DumpXrom() {
 }
 
 void CIspDlg::EraseXrom() {
-    if (MessageBox("Confirm XROM data will be erased?", "ISP WARNING", ui::kMbYesNo | ui::kMbIconWarning) != ui::kIdYes)
+    if (MessageBox("Confirm XROM data will be erased?", "ISP WARNING",
+                   ui::kMbSystemModal | ui::kMbYesNo | ui::kMbIconWarning) != ui::kIdYes)
         return;
     int type = m_hubType[0];
     if (type == CHIP_ID_UNKNOWN) {
@@ -930,6 +937,8 @@ bool CIspDlg::OnSysCommand(uint32_t command) {
 }
 
 void CIspDlg::OnDestroy() {
+    // A dialog that ended before it read the value has nothing to write back.
+    if (!m_mergeConfigRead) return;
     CRegistry reg(tessaro::win::kKeyAllAccess);
     if (reg.SetPath("SOFTWARE\\Varnellogic\\VX7100", tessaro::win::kKeyAllAccess)) {
         uint32_t value = static_cast<uint32_t>(m_mergeConfig);

@@ -89,10 +89,13 @@ private:
     // Every hub's chip, at most 8; the console stops at the first that
     // cannot be determined.
     int IdentifyHubs();
-    int CheckImageAgainstHubs(ui::WorkerLink& link, int& configLength);
+    // Every hub of the update against the image; 0 after the refusal is shown.
+    int CheckImageAgainstHubs(ui::WorkerLink& link, unsigned hubs, int imageClass, int& configLength);
     bool MergeConfiguration(std::vector<uint8_t>& image, int configLength, bool checkFirstByte, std::string& error);
 
     void EnableControls(int enable, int all);
+    // Switches off what the image state does not allow (after any enable).
+    void ApplyImageRules();
     void SetStatus(const std::string& text);
     void Box(const std::string& text, uint32_t icon);
     void DetectionWorker(ui::WorkerLink& link);
@@ -125,7 +128,8 @@ private:
     int m_imageClass = -1;
     uint8_t m_versionHigh = 0;
     uint8_t m_versionLow = 0;
-    bool m_imageLoaded = false;
+    bool m_imageLoaded = false;        // loaded and accepted; a failed or refused load clears it
+    bool m_imageCarriesConfig = false; // the image was chosen as a .sum or .rom
     int m_matchHub = 0;
 
     std::vector<uint8_t> m_config;
@@ -133,6 +137,7 @@ private:
 
     int m_infoLevel = 0;
     int m_mergeConfig = 0;
+    bool m_mergeConfigRead = false;  // only a value read (or created) is written back
     int m_advanced = 0;
     std::string m_programFolder;
 };
