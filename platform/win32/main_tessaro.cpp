@@ -1,6 +1,25 @@
 // Entry of Tessaro.exe (GUI subsystem): the dialogs and the console mode.
 #include <windows.h>
 
-#include "app/CTessaroApp.h"
+#include "ui/win32/Win32Dialog.h"  // first: it keeps the toolkit's names free of the A/W macros
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) { return TessaroMain(arguments ? arguments : ""); }
+#include "app/CTessaroApp.h"
+#include "app/frontends.h"
+#include "ui/CIspDlg.h"
+
+namespace {
+
+// The main dialog as the application's modal main window.
+void RunMainDialog(CTessaroApp& app) {
+    CIspDlg dlg;
+    dlg.SetProgramFolder(app.m_programFolder);
+    ui::DoModal(dlg);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    ui::win32::Install(instance);
+    frontends::Registered().mainDialog = RunMainDialog;
+    return TessaroMain(arguments ? arguments : "");
+}

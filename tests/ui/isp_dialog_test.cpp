@@ -4,9 +4,11 @@
 // every way out of the dialog.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "files/FirmwareImage.h"
@@ -92,19 +94,26 @@ bool Holds(const std::vector<uint8_t>& store, const std::vector<uint8_t>& expect
 }
 
 // Every wait of the engine is a step point of a stepped worker, so a test can
-// tick the update timer while the flash is busy.
+// tick the update timer while the flash is busy; on a worker thread of its
+// own it also takes a real millisecond, so that the timer meets the worker.
 class YieldingClock : public tessaro::IClock {
 public:
     explicit YieldingClock(tessaro::IClock& inner) : m_inner(inner) {}
     void Sleep(uint32_t ms) override {
         m_inner.Sleep(ms);
-        ui::YieldPoint();
+        if (ui::OnSteppedWorker()) {
+            ui::YieldPoint();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     uint64_t NowMs() override { return m_inner.NowMs(); }
 
 private:
     tessaro::IClock& m_inner;
 };
+
+const char kWriteDelayRow[] = "[FlashInfo]\nW25=9F 03 EF 30 13 C7 40 01 00 00 00 00 01 00 00 00 00 00\n";
 
 class ScopedEnv {
 public:
@@ -546,7 +555,7 @@ TEST_F(IspDialogTest, AFailedSwitchOffEndsTheDialog) {
 
 TEST_F(IspDialogTest, DoIspUpdatesEveryHubWhileTheTimerMirrorsTheRun) {
     // A millisecond after every write: the update waits while it writes too.
-    Ini("DisableSelectiveSuspend=0\n", "[FlashInfo]\nW25=9F 03 EF 30 13 C7 40 01 00 00 00 00 01 00 00 00 00 00\n");
+    Ini("DisableSelectiveSuspend=0\n", kWriteDelayRow);
     sys.Bench(std::string(kFlashPart) + SpiHub("A") + EepromHub("B"));
     MemoryDialog& m = Reopen();
     YieldingClock yielding(sys.clock);
@@ -900,8 +909,12 @@ TEST_F(IspDialogTest, TheBenchIsNamedInTheCaption) {
 // Workers on threads of their own, the timer ticking while the update writes
 // (the ThreadSanitizer build runs this).
 TEST_F(IspDialogTest, ThreadsModeRunsDetectionAndUpdateCleanly) {
-    Ini("DisableSelectiveSuspend=0\n");
+    Ini("DisableSelectiveSuspend=0\n", kWriteDelayRow);
     sys.Bench(std::string(kFlashPart) + SpiHub("A") + EepromHub("B"));
+    YieldingClock pausing(sys.clock);
+    tessaro::System clock;
+    clock.clock = &pausing;
+    sys.Install(clock);
     s = std::make_unique<Session>(ui::WorkerMode::Threads);
     MemoryDialog& m = M();
     ASSERT_TRUE(m.Open());
@@ -910,7 +923,8 @@ TEST_F(IspDialogTest, ThreadsModeRunsDetectionAndUpdateCleanly) {
     ASSERT_TRUE(Load("program/fw.bin", Class2()));
     ASSERT_TRUE(m.Click(IDC_DO_ISP));
     int ticks = 0;
-    for (int i = 0; i < 200000 && (m.UnfinishedWorkers() || Dlg().Working()); ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((m.UnfinishedWorkers() || Dlg().Working()) && std::chrono::steady_clock::now() < deadline) {
         m.Pump();
         if (m.TimerActive(2) && m.Tick(2)) ++ticks;
     }

@@ -19,53 +19,16 @@
 #include "ui/demo_dialog.h"
 #include "ui/toolkit/templates.h"
 #include "ui/win32/CStatusText.h"
+#include "tests/ui_win32/window_driving.h"
 
 namespace {
 
-bool DisplayAvailable() {
-    static int available = -1;
-    if (available < 0) {
-        HWND probe = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
-        available = probe ? 1 : 0;
-        if (probe) DestroyWindow(probe);
-    }
-    return available == 1;
-}
+using windrive::BoxText;
+using windrive::DisplayAvailable;
+using windrive::WaitFor;
+using windrive::WindowText;
 
-bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-std::string WindowText(HWND h) {
-    char buf[1024] = "";
-    if (h) GetWindowTextA(h, buf, sizeof buf);
-    return buf;
-}
-
-// The longest static text of a message box: its message.
-std::string BoxText(HWND box) {
-    std::string best;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM p) -> BOOL {
-            char cls[32] = "";
-            GetClassNameA(child, cls, sizeof cls);
-            std::string text = WindowText(child);
-            auto* out = reinterpret_cast<std::string*>(p);
-            if (lstrcmpiA(cls, "Static") == 0 && text.size() > out->size()) *out = text;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&best));
-    return best;
-}
-
-HWND FindDialog(const char* caption) { return FindWindowA("#32770", caption); }
+HWND FindDialog(const char* caption) { return windrive::FindDialog(caption); }
 
 class Win32DemoTest : public ::testing::Test {
 protected:

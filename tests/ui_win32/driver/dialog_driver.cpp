@@ -1,0 +1,124 @@
+// dialog_driver: plays the technician at a running Tessaro.exe main dialog, for
+// scripts (the documentation screenshots).  Steps run in the order given and
+// stop at the first that fails (exit code 1):
+//
+//   wait-status TEXT   the status line shows TEXT
+//   wait-enabled ID    control ID is enabled
+//   click ID           clicks control ID
+//   load PATH          Select Bin / Rom / Sum, PATH typed into the Open dialog
+//   answer TEXT        a "Quillon" box saying TEXT is there; OK pressed
+//   shot FILE.bmp      the dialog as the screen shows it
+//   wait-gone          the dialog has ended
+//   windows            lists the visible dialog windows (what a failed step met)
+//
+// "\n" in a TEXT stands for a line break.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/ui_win32/window_driving.h"
+#include "ui/win32/resource.h"
+
+namespace {
+
+const int kTimeoutMs = 60000;
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+HWND MainDialog() { return windrive::WaitDialog("Varnellogic USB3.0 Hub FW ISP Tool", true, kTimeoutMs); }
+
+void ListWindows() {
+    EnumWindows(
+        [](HWND h, LPARAM) -> BOOL {
+            if (windrive::ClassOf(h) != "#32770" || !IsWindowVisible(h)) return TRUE;
+            std::fprintf(stderr, "  window \"%s\"\n", windrive::WindowText(h).c_str());
+            EnumChildWindows(
+                h,
+                [](HWND c, LPARAM) -> BOOL {
+                    if (IsWindowVisible(c))
+                        std::fprintf(stderr, "    %d %s \"%s\"\n", GetDlgCtrlID(c), windrive::ClassOf(c).c_str(),
+                                     windrive::WindowText(c).c_str());
+                    return TRUE;
+                },
+                0);
+            return TRUE;
+        },
+        0);
+}
+
+bool Fail(const std::string& what) {
+    std::fprintf(stderr, "dialog_driver: %s\n", what.c_str());
+    ListWindows();
+    return false;
+}
+
+bool Step(const std::string& verb, const std::string& arg) {
+    if (verb == "windows") {
+        ListWindows();
+        return true;
+    }
+    HWND dlg = MainDialog();
+    if (!dlg && verb != "wait-gone") return Fail("no main dialog");
+    if (verb == "wait-status") {
+        const std::string want = Unescape(arg);
+        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) == want; }, kTimeoutMs))
+            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) + "\", not \"" + want + "\"");
+    } else if (verb == "wait-enabled") {
+        const int id = std::atoi(arg.c_str());
+        if (!windrive::WaitFor([&] { return windrive::Enabled(dlg, id); }, kTimeoutMs)) return Fail(arg + " stays disabled");
+    } else if (verb == "click") {
+        windrive::Click(dlg, std::atoi(arg.c_str()));
+    } else if (verb == "load") {
+        windrive::Click(dlg, IDC_SELECT_BIN);
+        HWND open = windrive::WaitDialog("Open", false, kTimeoutMs);
+        if (!open) return Fail("no Open dialog");
+        Sleep(300);  // let it finish filling its lists
+        if (!windrive::FillFileDialog(open, arg)) return Fail("the Open dialog has no file name box");
+        if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
+            return Fail("the Open dialog stays");
+    } else if (verb == "answer") {
+        HWND box = windrive::WaitDialog("Quillon", false, kTimeoutMs);
+        if (!box) return Fail("no box");
+        const std::string text = windrive::BoxText(box);
+        std::printf("box: %s\n", text.c_str());
+        if (text != Unescape(arg)) return Fail("the box says \"" + text + "\"");
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        windrive::WaitFor([&] { return !IsWindow(box); }, kTimeoutMs);
+    } else if (verb == "shot") {
+        Sleep(500);  // the last repaint
+        if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
+    } else if (verb == "wait-gone") {
+        if (!windrive::WaitFor([] { return windrive::FindDialog("Varnellogic USB3.0 Hub FW ISP Tool", true) == nullptr; },
+                               kTimeoutMs))
+            return Fail("the dialog stays open");
+    } else {
+        return Fail("unknown step " + verb);
+    }
+    std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string verb = argv[i];
+        std::string arg = verb == "wait-gone" || verb == "windows" || i + 1 >= argc ? std::string() : argv[++i];
+        if (!Step(verb, arg)) return 1;
+    }
+    return 0;
+}
