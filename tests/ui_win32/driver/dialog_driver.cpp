@@ -98,6 +98,7 @@ bool Step(const std::string& verb, const std::string& arg) {
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         windrive::WaitFor([&] { return !IsWindow(box); }, kTimeoutMs);
     } else if (verb == "shot") {
+        SetForegroundWindow(dlg);
         Sleep(500);  // the last repaint
         if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
     } else if (verb == "wait-gone") {

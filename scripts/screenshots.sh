@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# Screenshots of the main dialog for docs/: Tessaro.exe (the Windows build)
+# under Wine on a private Xvfb display, on a simulated PC with two hubs, as a
+# technician uses it: the dialog after detection, then after a successful
+# Do ISP with a sample image.  Writes docs/images/main-dialog-ready.png and
+# docs/images/main-dialog-done.png.
+#
+#   scripts/screenshots.sh     builds what it needs (installing MinGW-w64,
+#                              Wine and Xvfb on a fresh Debian machine), lays
+#                              out build/screenshots/ and takes the pictures.
+#   TESSARO_WINDOWS_BUILD=DIR  builds in DIR instead of build/windows.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$(pwd)
+
+say() { printf '=== %s\n' "$*"; }
+
+packages=(cmake ninja-build python3 mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+if ((${#missing[@]})); then
+  say "installing: ${missing[*]}"
+  if [ "$(id -u)" != 0 ]; then echo "run as root to install: ${missing[*]}" >&2; exit 1; fi
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Windows tree of the "windows" preset, or another one named by
+# TESSARO_WINDOWS_BUILD (configured the same way when it is new).
+win="${TESSARO_WINDOWS_BUILD:-$top/build/windows}"
+say "Windows build in $win (Tessaro.exe, tessaro-image.exe, dialog_driver.exe)"
+if [ "$win" = "$top/build/windows" ]; then
+  cmake --preset windows >/dev/null
+else
+  cmake --no-warn-unused-cli -S . -B "$win" -G Ninja --toolchain cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DTESSARO_TESTS=ON >/dev/null
+fi
+cmake --build "$win" --target Tessaro tessaro-image dialog_driver >/dev/null
+
+work="$top/build/screenshots"
+export WINEPREFIX="$work/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+xvfb_pid=""
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" >/dev/null 2>&1 || true; fi
+}
+trap cleanup EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  say "Wine prefix"
+  mkdir -p "$WINEPREFIX"
+  timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+  timeout 120 wineserver -w || true
+fi
+# Without a window manager Wine draws the window frames itself; the caption
+# buttons need the Marlett font in the prefix.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"; fi
+
+for n in $(seq 90 120); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    sleep 1
+    break
+  fi
+done
+[ -n "$xvfb_pid" ] || { echo "no free X display" >&2; exit 1; }
+
+say "the technician's folder: build/screenshots/pc"
+pc="$work/pc"
+rm -rf "$pc"
+mkdir -p "$pc/out"
+cp "$win/Tessaro.exe" "$pc/"
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+wine "$win/tools/tessaro-image.exe" tools/image/samples/vx7101-21.desc -o "$(winpath "$pc/vx7101-21.bin")"
+
+cat > "$pc/tessaro.ini" <<'INI'
+; The main dialog with every tool offered: store tools, the restore box and
+; the PHY row; the status line says only "ISP Tool is ready.".
+[VX7100]
+InfoLevel=0
+Advanced=1
+Customer=1
+EepOption=1
+PhyAccess=2
+
+[FlashInfo]
+W25X40=9F 03 EF 30 13 C7 40 01 50 00 00 02 00 00 00 00 00 00
+INI
+
+cat > "$pc/two-hubs.bench" <<'BENCH'
+# Windows 8 with two VX710x-21 hubs: one with SPI flash, one with EEPROM.
+# The virtual clock and no bus latency keep the run short.
+os 6.2.9200
+clock virtual
+latency 0
+guid sequence 2026
+box quiet
+desktop desktop
+drive-c drive-c
+
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+  ewsr 50
+  erase-time 300
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/hub1.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+
+hub Hub2
+  store eeprom 0x8000
+  put 0xFC text "XROM"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/hub2.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+BENCH
+
+say "Tessaro.exe on the bench, driven like a technician"
+(cd "$pc" && TESSARO_BENCH="$(winpath "$pc/two-hubs.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  wait-status "ISP Tool is ready." \
+  shot "$(winpath "$work/ready.bmp")" \
+  load "$(winpath "$pc/vx7101-21.bin")" \
+  wait-enabled 1036 \
+  click 1036 \
+  answer 'Firmware update successfully!\nPlease re-plug the updated hub.' \
+  wait-status "ISP complete" \
+  wait-enabled 1045 \
+  shot "$(winpath "$work/done.bmp")" \
+  click 1045 \
+  wait-gone
+wait "$tessaro" || true
+
+say "the bench's stores after the run"
+python3 - "$pc/vx7101-21.bin" "$pc/out/hub1.rom" "$pc/out/hub2.rom" <<'PY'
+import sys
+image = open(sys.argv[1], 'rb').read()
+for store_file in sys.argv[2:]:
+    store = open(store_file, 'rb').read()
+    size = 0x5000
+    body = bytearray(image.ljust(size, b'\xff'))
+    body[0x1C0:0x1D0] = store[0x1C0:0x1D0]  # the run's container ID
+    checksum = sum(body[:size - 2]) & 0xFFFF
+    body[size - 2:] = bytes([checksum >> 8, checksum & 0xFF])
+    ok = store[:size] == bytes(body) and store[0x1C0:0x1D0] != b'\xff' * 16
+    print('%s: %s' % (store_file.split('/')[-1], 'holds the image, its container ID and checksum 0x%04X' % checksum
+                                                 if ok else 'DOES NOT hold the image'))
+    if not ok:
+        sys.exit(1)
+PY
+
+say "docs/images"
+mkdir -p docs/images
+python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png <<'PY'
+# 24-bit BMP to PNG with nothing but the standard library.
+import struct, sys, zlib
+
+def convert(src, dst):
+    data = open(src, 'rb').read()
+    offset = struct.unpack_from('<I', data, 10)[0]
+    width, height = struct.unpack_from('<ii', data, 18)
+    if struct.unpack_from('<H', data, 28)[0] != 24:
+        sys.exit('%s: not a 24-bit bitmap' % src)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(abs(height)):
+        line = abs(height) - 1 - y if height > 0 else y
+        bgr = data[offset + line * stride: offset + line * stride + width * 3]
+        rgb = bytearray(width * 3)
+        rgb[0::3], rgb[1::3], rgb[2::3] = bgr[2::3], bgr[1::3], bgr[0::3]
+        rows.append(b'\0' + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    png = b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, abs(height), 8, 2, 0, 0, 0))
+    png += chunk(b'IDAT', zlib.compress(b''.join(rows), 9)) + chunk(b'IEND', b'')
+    open(dst, 'wb').write(png)
+    print('%s: %dx%d' % (dst, width, abs(height)))
+
+for i in range(1, len(sys.argv), 2):
+    convert(sys.argv[i], sys.argv[i + 1])
+PY
