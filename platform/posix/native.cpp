@@ -180,22 +180,10 @@ public:
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         }
         std::string dir = start.directory.empty() || !files ? start.directory : files->NativePath(start.directory);
-        std::string oldDir;
-        if (!dir.empty()) {
-            char cwd[4096];
-            if (getcwd(cwd, sizeof cwd)) oldDir = cwd;
-            if (chdir(dir.c_str()) != 0) {
-                posix_spawn_file_actions_destroy(&actions);
-                SetLastError(win::kErrPathNotFound);
-                if (instApp) *instApp = 3;  // SE_ERR_PNF
-                return false;
-            }
-        }
+        // The child starts in its working folder; the tool's own stays.
+        if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
         pid_t pid = 0;
         int rc = posix_spawnp(&pid, file.c_str(), &actions, nullptr, argv.data(), environ);
-        if (!oldDir.empty() && chdir(oldDir.c_str()) != 0) {
-            // The working folder of the tool itself stays what it was where possible.
-        }
         posix_spawn_file_actions_destroy(&actions);
         if (rc != 0) {
             SetLastError(Win32ErrorFromErrno(rc));
