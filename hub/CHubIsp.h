@@ -187,6 +187,13 @@ public:
 private:
     // Message box with the caption "ISP ERROR", only while m_quiet is 0.
     void Box(const std::string& text);
+    // A failure: its text in m_lasterror and a diagnostic line (the same
+    // text, or the one given); always 0.
+    int Fail(const std::string& error);
+    int Fail(const std::string& error, const char* log);
+    // The session's handle and device table are there; otherwise the
+    // caller's own diagnostic line for what is missing.
+    bool SessionReady(const char* noHandle, const char* noTable) const;
     // Sends a request, and once more after 20 ms when it fails.
     int SendWithRetry(RequestRecord& rec);
     bool HubIndexValid(int hubIndex) const { return static_cast<unsigned>(hubIndex) < kMaxHubs; }

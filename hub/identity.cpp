@@ -13,9 +13,7 @@ namespace win = tessaro::win;
 int CHubIsp::GetHubRegistryPaths(int hubIndex, std::vector<std::string>* paths) {
     if (!HubIndexValid(hubIndex) || !paths) {
         Box("Hub index ERROR!");
-        m_lasterror = "Hub index ERROR!";
-        DebugLog("Hub index ERROR!");
-        return 0;
+        return Fail("Hub index ERROR!");
     }
     uint8_t identity[kIdentityRecordSize] = {};
     uint32_t textSize = kInstanceIdSize;
@@ -67,9 +65,7 @@ int CHubIsp::GetHubRegistryPaths(int hubIndex, std::vector<std::string>* paths) 
 
 int CHubIsp::SetSelectiveSuspend(int hubIndex, std::vector<std::string>* paths, uint32_t value) {
     if (!HubIndexValid(hubIndex)) {
-        m_lasterror = "Hub index ERROR!";
-        DebugLog("Hub index ERROR!");
-        return 0;
+        return Fail("Hub index ERROR!");
     }
     tessaro::IRegistry& reg = *Sys().registry;
     if (!paths || paths->empty()) {

@@ -91,6 +91,30 @@ void CHubIsp::Box(const std::string& text) {
     }
 }
 
+int CHubIsp::Fail(const std::string& error) {
+    m_lasterror = error;
+    DebugLog("%s", error.c_str());
+    return 0;
+}
+
+int CHubIsp::Fail(const std::string& error, const char* log) {
+    m_lasterror = error;
+    DebugLog("%s", log);
+    return 0;
+}
+
+bool CHubIsp::SessionReady(const char* noHandle, const char* noTable) const {
+    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
+        DebugLog("%s", noHandle);
+        return false;
+    }
+    if (m_devtable.size() < static_cast<size_t>(kDeviceTableHeader)) {
+        DebugLog("%s", noTable);
+        return false;
+    }
+    return true;
+}
+
 int CHubIsp::OpenDriver() {
     tessaro::Handle h = Sys().driver->Open(kFilterDriverName);
     if (h == tessaro::kInvalidHandle) {
@@ -104,9 +128,7 @@ int CHubIsp::OpenDriver() {
 int CHubIsp::OpenDevice() {
     CloseDevice();
     if (!OpenDriver()) {
-        m_lasterror = "Device or driver is not found!";
-        DebugLog("OpenDevice ERROR!\n");
-        return 0;
+        return Fail("Device or driver is not found!", "OpenDevice ERROR!\n");
     }
     return EnumerateHubs();
 }
@@ -138,14 +160,10 @@ int CHubIsp::EnumerateHubs() {
     }
     uint32_t devNum = ReadU32(answer.data() + 4);
     if (devNum == 0) {
-        m_lasterror = "Device or driver is not found!";
-        DebugLog("Device or driver is not found!\n");
-        return 0;
+        return Fail("Device or driver is not found!", "Device or driver is not found!\n");
     }
     if (devNum > kMaxDriverDevices) {
-        m_lasterror = "Re-allocate memory ERROR!";
-        DebugLog("Re-allocate memory ERROR!\n");
-        return 0;
+        return Fail("Re-allocate memory ERROR!", "Re-allocate memory ERROR!\n");
     }
 
     size_t answerSize = kDeviceTableHeader + sizeof(HubRecord) * devNum;
@@ -191,9 +209,7 @@ int CHubIsp::EnumerateHubs() {
         DebugLog("    handle %d\n", static_cast<int>(r.handle));
     }
     if (count == 0 || makerDevices == 0) {
-        m_lasterror = "Device or driver is not found!";
-        DebugLog("Device or driver is not found!\n");
-        return 0;
+        return Fail("Device or driver is not found!", "Device or driver is not found!\n");
     }
 
     m_devtable.assign(kDeviceTableHeader + sizeof(HubRecord) * devNum, 0);
@@ -220,9 +236,7 @@ int CHubIsp::EnumerateHubs() {
         if (!Sys().driver->IoControl(m_driver, VX_IOCTL_GET_CONTAINER_ID, container, kContainerRecordSize,
                                      container, kContainerRecordSize, &returned)) {
             uint32_t err = tessaro::LastError();
-            m_lasterror = Format("VX_IOCTL_GET_CONTAINER_ID ERROR! %u", err);
-            DebugLog("%s", m_lasterror.c_str());
-            return 0;
+            return Fail(Format("VX_IOCTL_GET_CONTAINER_ID ERROR! %u", err));
         }
         Candidate c;
         std::memcpy(c.id, container + 12, kContainerIdSize);
@@ -232,9 +246,7 @@ int CHubIsp::EnumerateHubs() {
         DebugLog("Hub %d, id = %s", static_cast<int>(candidates.size() - 1), ContainerText(c.id).c_str());
     }
     if (candidates.empty()) {
-        m_lasterror = "Device or driver is not found!";
-        DebugLog("cannot find VX' hub!");
-        return 0;
+        return Fail("Device or driver is not found!", "cannot find VX' hub!");
     }
 
     std::vector<HubRecord> kept;
@@ -286,14 +298,7 @@ int CHubIsp::EnumerateHubs() {
 }
 
 int CHubIsp::GetDeviceNumber(int* count) {
-    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
-        DebugLog("Invalid driver handle.\n");
-        return 0;
-    }
-    if (m_devtable.size() < static_cast<size_t>(kDeviceTableHeader)) {
-        DebugLog("driver memory block is null!\n");
-        return 0;
-    }
+    if (!SessionReady("Invalid driver handle.\n", "driver memory block is null!\n")) return 0;
     int n = static_cast<int>(ReadU32(m_devtable.data() + 4));
     if (count) *count = n;
     DebugLog("Found %d Device(s)", n);
@@ -301,14 +306,7 @@ int CHubIsp::GetDeviceNumber(int* count) {
 }
 
 int CHubIsp::GetHubNumber(unsigned* count) {
-    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
-        DebugLog("Invalid driver handle.\n");
-        return 0;
-    }
-    if (m_devtable.size() < static_cast<size_t>(kDeviceTableHeader)) {
-        DebugLog("driver memory block is null!\n");
-        return 0;
-    }
+    if (!SessionReady("Invalid driver handle.\n", "driver memory block is null!\n")) return 0;
     int n = 0;
     if (!GetDeviceNumber(&n)) {
         DebugLog("Get device number ERROR!\n");
@@ -324,19 +322,10 @@ int CHubIsp::GetHubInfo(HubRecord* out, unsigned index) {
         DebugLog("Invalid IN buffer.\n");
         return 0;
     }
-    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
-        DebugLog("Invalid driver handle.\n");
-        return 0;
-    }
-    if (m_devtable.size() < static_cast<size_t>(kDeviceTableHeader)) {
-        DebugLog("Invalid device information buffer.\n");
-        return 0;
-    }
+    if (!SessionReady("Invalid driver handle.\n", "Invalid device information buffer.\n")) return 0;
     int devices = 0;
     if (!GetDeviceNumber(&devices)) {
-        m_lasterror = "Get device number ERROR!";
-        DebugLog("Get device number ERROR!");
-        return 0;
+        return Fail("Get device number ERROR!");
     }
     unsigned hubs = 0;
     if (!GetHubNumber(&hubs)) {

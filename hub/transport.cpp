@@ -36,44 +36,27 @@ void Trace(const uint8_t* rec, int size) {
 }  // namespace
 
 int CHubIsp::SendUsbRequest(uint8_t* rec, int size) {
-    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
-        DebugLog("driver handle is invalid!");
-        return 0;
-    }
-    if (m_devtable.size() < static_cast<size_t>(kDeviceTableHeader)) {
-        DebugLog("driver memory block is null!");
-        return 0;
-    }
+    if (!SessionReady("driver handle is invalid!", "driver memory block is null!")) return 0;
     int devices = 0;
     if (!GetDeviceNumber(&devices)) {
-        m_lasterror = "Get device number ERROR!";
-        DebugLog("Get device number ERROR!");
-        return 0;
+        return Fail("Get device number ERROR!");
     }
     int index = m_hubindex;
     if (index > 7) {
-        m_lasterror = Format("Exceed the maximum hub number! %d", index);
-        DebugLog("%s", m_lasterror.c_str());
-        return 0;
+        return Fail(Format("Exceed the maximum hub number! %d", index));
     }
     // The kept index must also name a hub of the current table: a table that
     // shrank since the hub was selected never sends to a stale record.
     if (static_cast<unsigned>(index) >= static_cast<unsigned>(devices)) {
-        m_lasterror = Format("Invalid hub index! idx %d num %d", index, devices);
-        DebugLog("%s", m_lasterror.c_str());
-        return 0;
+        return Fail(Format("Invalid hub index! idx %d num %d", index, devices));
     }
     UsbRequestHeader h;
     if (!rec || size < static_cast<int>(sizeof h)) {
-        m_lasterror = Format("Invalid request record! size %d", size);
-        DebugLog("%s", m_lasterror.c_str());
-        return 0;
+        return Fail(Format("Invalid request record! size %d", size));
     }
     std::memcpy(&h, rec, sizeof h);
     if (size < static_cast<int>(sizeof h) + h.wLength) {
-        m_lasterror = Format("Invalid request record! size %d", size);
-        DebugLog("%s", m_lasterror.c_str());
-        return 0;
+        return Fail(Format("Invalid request record! size %d", size));
     }
 
     size_t at = kDeviceTableHeader + sizeof(HubRecord) * static_cast<size_t>(index);

@@ -232,22 +232,16 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
 
 int CHubIsp::GetFlashIndex(uint8_t* flashIndex, int hubIndex) {
     if (m_flashcount == 0) {
-        m_lasterror = "Get flash index ERROR!";
-        DebugLog("Get flash index ERROR! m_flashcount = 0");
-        return 0;
+        return Fail("Get flash index ERROR!", "Get flash index ERROR! m_flashcount = 0");
     }
     if (!SetHubIndex(hubIndex)) {
-        m_lasterror = "Set index ERROR! unknown chip type.";
-        DebugLog("Set index ERROR! unknown chip type.");
-        return 0;
+        return Fail("Set index ERROR! unknown chip type.");
     }
     if (m_enterisp == 2) {
         RequestRecord rec(16);
         rec.Set(0x40, 0x81, 0x0001, 0, 0);
         if (!SendUsbRequest(rec)) {
-            m_lasterror = "Enter ISP mode ERROR!";
-            DebugLog("Enter ISP mode ERROR!");
-            return 0;
+            return Fail("Enter ISP mode ERROR!");
         }
     }
     int rows = m_flashcount > kMaxFlashParts ? kMaxFlashParts : m_flashcount;

@@ -18,14 +18,10 @@ int CHubIsp::EraseFlash(int hubIndex, ProgressByte* progress) {
     int type = GetChipType(hubIndex, 0);
     Advance(progress, m_quiet, 1);
     if (type == CHIP_ID_VX2240_EEPROM || type == CHIP_ID_VX2240_EEPROM_LITE || type == CHIP_ID_UNKNOWN) {
-        m_lasterror = "Undetermined FLASH type!";
-        DebugLog("Undetermined FLASH type!");
-        return 0;
+        return Fail("Undetermined FLASH type!");
     }
     if (!OpenDevice()) {
-        m_lasterror = "Device or driver is not found!";
-        DebugLog("Device or driver is not found!");
-        return 0;
+        return Fail("Device or driver is not found!");
     }
     int result = 0;
     auto fail = [&](const char* error, const char* log) {
@@ -116,14 +112,7 @@ int CHubIsp::WriteFlashStatus(uint8_t flashIndex) {
         DebugLog("EWSR = 0");
         return 1;
     }
-    if (m_driver == tessaro::kInvalidHandle || m_driver == 0) {
-        DebugLog("driver handle is invalid!");
-        return 0;
-    }
-    if (m_devtable.empty()) {
-        DebugLog("driver memory block is null!");
-        return 0;
-    }
+    if (!SessionReady("driver handle is invalid!", "driver memory block is null!")) return 0;
     RequestRecord rec(16);
     rec.Set(0x40, 0x81, static_cast<uint16_t>(opcode << 8 | 0x01), 0, 0);
     int result = SendUsbRequest(rec);
@@ -138,29 +127,23 @@ int CHubIsp::EraseEeprom(int hubIndex) {
     RequestRecord write(24);
     int type = GetChipType(hubIndex, 0);
     if (type != CHIP_ID_VX2240_EEPROM && type != CHIP_ID_VX2240_EEPROM_LITE) {
-        m_lasterror = "Determine EEPROM part number failed!";
-        DebugLog("Determine EEPROM part number failed!");
-        return 0;
+        return Fail("Determine EEPROM part number failed!");
     }
     int size = type == CHIP_ID_VX2240_EEPROM_LITE ? 256 : 0x5000;
     if (!OpenDevice()) {
-        m_lasterror = "Open Device ERROR! unknown chip type.";
-        DebugLog("Open Device ERROR!");
-        return 0;
+        return Fail("Open Device ERROR! unknown chip type.", "Open Device ERROR!");
     }
     int result = 0;
     do {
         if (!SetHubIndex(hubIndex)) {
-            m_lasterror = "Hub index ERROR!";
-            DebugLog("Hub index ERROR!");
+            Fail("Hub index ERROR!");
             break;
         }
         if (m_enterisp == 2) {
             RequestRecord rec(16);
             rec.Set(0x40, 0x81, 0x0001, 1, 0);
             if (!SendUsbRequest(rec)) {
-                m_lasterror = "Enter ISP mode ERROR!";
-                DebugLog("Enter ISP mode ERROR!");
+                Fail("Enter ISP mode ERROR!");
                 break;
             }
         }
@@ -183,32 +166,23 @@ int CHubIsp::EraseEeprom(int hubIndex) {
 
 int CHubIsp::ReadData(uint8_t* buffer, int length, int mode, unsigned hubIndex) {
     if (!buffer) {
-        m_lasterror = "Null data buffer!";
-        DebugLog("Null data buffer!");
-        return 0;
+        return Fail("Null data buffer!");
     }
     bool sizeOk = mode == 1 ? (length >= 144 && length <= 512) : (length >= 256 && length <= 32768);
     if (!sizeOk) {
-        m_lasterror = Format("Wrong data size! %d", length);
-        DebugLog("%s", m_lasterror.c_str());
-        return 0;
+        return Fail(Format("Wrong data size! %d", length));
     }
     int type = GetChipType(static_cast<int>(hubIndex), 0);
     if (type == CHIP_ID_UNKNOWN) {
-        m_lasterror = "Unknown chip id!";
-        DebugLog("Unknown chip id!");
-        return 0;
+        return Fail("Unknown chip id!");
     }
     if (!OpenDevice()) {
-        m_lasterror = "Open Device ERROR! unknown chip type.";
-        DebugLog("Open Device ERROR!");
-        return 0;
+        return Fail("Open Device ERROR! unknown chip type.", "Open Device ERROR!");
     }
     int result = 0;
     do {
         if (!SetHubIndex(static_cast<int>(hubIndex))) {
-            m_lasterror = "Hub index ERROR!";
-            DebugLog("Hub index ERROR!");
+            Fail("Hub index ERROR!");
             break;
         }
         int c = 0;
@@ -224,8 +198,7 @@ int CHubIsp::ReadData(uint8_t* buffer, int length, int mode, unsigned hubIndex) 
             spi = true;
             uint8_t f = 0;
             if (!GetFlashIndex(&f, static_cast<int>(hubIndex))) {
-                m_lasterror = "Mismatched FLASH type!";
-                DebugLog("Mismatched FLASH type!");
+                Fail("Mismatched FLASH type!");
                 break;
             }
             c = m_flashinfo[f][6];
@@ -234,8 +207,7 @@ int CHubIsp::ReadData(uint8_t* buffer, int length, int mode, unsigned hubIndex) 
             RequestRecord rec(16);
             rec.Set(0x40, 0x81, 0x0001, spi ? 0 : 1, 0);
             if (!SendUsbRequest(rec)) {
-                m_lasterror = "Enter ISP mode ERROR!";
-                DebugLog("Enter ISP mode ERROR!");
+                Fail("Enter ISP mode ERROR!");
                 break;
             }
         }
@@ -264,9 +236,7 @@ int CHubIsp::ReadData(uint8_t* buffer, int length, int mode, unsigned hubIndex) 
 
 int CHubIsp::SoftwareReset(int hubIndex) {
     if (!OpenDevice()) {
-        m_lasterror = "Open Device ERROR! unknown chip type.\n";
-        DebugLog("Open Device ERROR!");
-        return 0;
+        return Fail("Open Device ERROR! unknown chip type.\n", "Open Device ERROR!");
     }
     int result = 0;
     if (!SetHubIndex(hubIndex)) {

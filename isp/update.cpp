@@ -145,8 +145,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             DebugLog("flash type = %d, datasize = %d", f, c);
             if (!WriteFlashStatus(f)) {
                 Box("Write flash status ERROR!");
-                m_lasterror = "Write flash status ERROR!";
-                DebugLog("Write status ERROR!");
+                Fail("Write flash status ERROR!", "Write status ERROR!");
                 break;
             }
             DebugLog("Write status ok");
