@@ -10,13 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 
-missing=()
-for p in cmake ninja-build g++; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if ((${#missing[@]})); then
-  if [ "$(id -u)" != 0 ]; then echo "run as root to install: ${missing[*]}" >&2; exit 1; fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. scripts/common.sh
+ensure_packages cmake ninja-build g++
 
 echo "=== building the native tool"
 cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARO_TESTS=OFF >/dev/null

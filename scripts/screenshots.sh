@@ -13,17 +13,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 
-say() { printf '=== %s\n' "$*"; }
+. scripts/common.sh
 
-packages=(cmake ninja-build python3 mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth)
-missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if ((${#missing[@]})); then
-  say "installing: ${missing[*]}"
-  if [ "$(id -u)" != 0 ]; then echo "run as root to install: ${missing[*]}" >&2; exit 1; fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+ensure_packages cmake ninja-build python3 mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth
 
 # The Windows tree of the "windows" preset, or another one named by
 # TESSARO_WINDOWS_BUILD (configured the same way when it is new).
@@ -38,36 +30,14 @@ cmake --build "$win" --target Tessaro tessaro-image dialog_driver >/dev/null
 
 work="$top/build/screenshots"
 export WINEPREFIX="$work/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-xvfb_pid=""
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" >/dev/null 2>&1 || true; fi
-}
-trap cleanup EXIT
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  say "Wine prefix"
-  mkdir -p "$WINEPREFIX"
-  timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
-  timeout 120 wineserver -w || true
-fi
+trap stop_wine_and_xvfb EXIT
+wine_prefix
 # Without a window manager Wine draws the window frames itself; the caption
 # buttons need the Marlett font in the prefix.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 if [ -f /usr/share/wine/fonts/marlett.ttf ]; then cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"; fi
 
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    sleep 1
-    break
-  fi
-done
-[ -n "$xvfb_pid" ] || { echo "no free X display" >&2; exit 1; }
+start_xvfb 1024x768x24
 
 say "the technician's folder: build/screenshots/pc"
 pc="$work/pc"

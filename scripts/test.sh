@@ -7,22 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
-
-say() { printf '\n=== %s\n' "$*"; }
+. scripts/common.sh
 
 # --- what a fresh Debian machine lacks -----------------------------------------
-packages=(cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
-          mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  say "installing: ${missing[*]}"
-  if [ "$(id -u)" != 0 ]; then echo "run as root to install: ${missing[*]}" >&2; exit 1; fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+ensure_packages cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev libbenchmark-dev \
+  mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth
 
 # --- native: sanitizers --------------------------------------------------------
 say "native build (AddressSanitizer, UBSan)"
@@ -38,34 +27,15 @@ ctest --preset linux-tsan
 
 # --- Windows: a Wine prefix and a display of this run's own ---------------------
 export WINEPREFIX="$top/build/windows/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-xvfb_pid=""
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" >/dev/null 2>&1 || true; fi
-}
-trap cleanup EXIT
+trap stop_wine_and_xvfb EXIT
 
 say "Windows build (MinGW-w64 x86_64)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 
-say "Wine prefix"
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
-timeout 120 wineserver -w || true
-
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    Xvfb ":$n" -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    sleep 1
-    break
-  fi
-done
+# A prefix made once per run, and a display for the real dialogs.
+wine_prefix fresh
+start_xvfb 1280x1024x24
 
 say "Windows tests under Wine"
 ctest --preset windows -j "$jobs"
