@@ -112,6 +112,11 @@ private:
     std::string m_text;
 };
 
+// Hub types whose store is an SPI flash part.
+inline bool IsSpiHubType(int hubType) {
+    return hubType == CHIP_ID_VX2230_SPI || hubType == CHIP_ID_VX2240_SPI || hubType == CHIP_ID_VX2210_SPI;
+}
+
 // "CHIP_ID_VX2240_SPI" and the like, as the diagnostic lines name the types.
 const char* HubTypeName(int hubType);
 

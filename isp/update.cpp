@@ -30,10 +30,6 @@ bool LayoutOf(int imageClass, ClassLayout& layout) {
     }
 }
 
-bool IsSpi(int type) {
-    return type == CHIP_ID_VX2230_SPI || type == CHIP_ID_VX2240_SPI || type == CHIP_ID_VX2210_SPI;
-}
-
 }  // namespace
 
 int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int length, ProgressByte* progress,
@@ -129,7 +125,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
 
         int c = 0;
         uint8_t f = 0;  // row 0 when no part was searched
-        bool spi = IsSpi(type);
+        bool spi = IsSpiHubType(type);
         if (type == CHIP_ID_VX2240_EEPROM_LITE) {
             c = 8;
         } else if (type == CHIP_ID_VX2240_EEPROM) {

@@ -20,6 +20,7 @@
 #include "platform/error_text.h"
 #include "platform/memory_registry.h"
 #include "platform/native.h"
+#include "platform/stdio_console.h"
 #include "platform/os_version_text.h"
 #include "platform/winconst.h"
 
@@ -266,18 +267,8 @@ class StdioConsole : public IConsole {
 public:
     void Open() override {}
     void AttachParent() override {}
-    void Write(const std::string& text) override {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-    }
-    int ReadChar(bool skipWhite) override {
-        for (;;) {
-            int c = std::getchar();
-            if (c == EOF) return -1;
-            if (skipWhite && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')) continue;
-            return c;
-        }
-    }
+    void Write(const std::string& text) override { StdoutWrite(text); }
+    int ReadChar(bool skipWhite) override { return StdinReadChar(skipWhite); }
 };
 
 class TableErrorText : public IErrorText {

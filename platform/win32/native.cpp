@@ -16,6 +16,7 @@
 
 #include "platform/debug_file.h"
 #include "platform/native.h"
+#include "platform/stdio_console.h"
 #include "platform/winconst.h"
 
 namespace tessaro {
@@ -390,18 +391,8 @@ public:
         Attach();
         Reopen();
     }
-    void Write(const std::string& text) override {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-    }
-    int ReadChar(bool skipWhite) override {
-        for (;;) {
-            int c = std::getchar();
-            if (c == EOF) return -1;
-            if (skipWhite && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')) continue;
-            return c;
-        }
-    }
+    void Write(const std::string& text) override { StdoutWrite(text); }
+    int ReadChar(bool skipWhite) override { return StdinReadChar(skipWhite); }
 
 private:
     // AttachConsole is looked up at run time: Windows before XP lacks it.

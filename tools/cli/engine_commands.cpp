@@ -11,10 +11,6 @@
 
 namespace {
 
-bool IsSpi(int type) {
-    return type == CHIP_ID_VX2230_SPI || type == CHIP_ID_VX2240_SPI || type == CHIP_ID_VX2210_SPI;
-}
-
 bool HubOption(cli::Args& args, int& hub) {
     long value = 0;
     if (!args.Number("--hub", value, true)) return false;
@@ -108,7 +104,7 @@ int Identify(cli::Args& args) {
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
     std::printf("HubType %d %s (%s)\n", type, HubTypeName(type), HubTypeText(type));
     std::printf("code: %s\n", isp.IsMaskRom(hub) ? "mask ROM" : "own code (from the store)");
-    if (IsSpi(type)) {
+    if (IsSpiHubType(type)) {
         uint8_t f = 0;
         if (isp.OpenDevice() && isp.GetFlashIndex(&f, hub)) {
             std::printf("flash index: %u (block size %u, erase delay %d ms, write delay %d ms)\n", f, isp.GetDataSize(f),
@@ -153,7 +149,7 @@ int Erase(cli::Args& args) {
     isp.m_quiet = 1;
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
-    int ok = IsSpi(type) ? isp.EraseFlash(hub, nullptr) : isp.EraseEeprom(hub);
+    int ok = IsSpiHubType(type) ? isp.EraseFlash(hub, nullptr) : isp.EraseEeprom(hub);
     if (!ok) return cli::Fail(isp.m_lasterror);
     std::printf("%s\n", isp.m_lasterror.empty() ? "erased" : isp.m_lasterror.c_str());
     return 0;
