@@ -41,7 +41,7 @@ HubConfig Decode(const std::vector<uint8_t>& block, const ConfigFormat& f, Confi
 HubConfig Rich() {
     HubConfig c;
     c.serialStringEnabled = true;
-    c.vid = 0x2109;
+    c.vid = 0x2C7E;
     c.ssPid = 0x0817;
     c.hsPid = 0x2817;
     c.usb3Lpm = true;
