@@ -287,6 +287,12 @@ private:
 // The build's native set of ports (created on first use, never destroyed).
 System& NativeSystem();
 
+// A count that grows whenever the settings files may have changed behind the
+// tool's back: another set of ports installed, or a test rewriting them.
+// Readers that keep a setting for a while read it again when it moves.
+uint64_t SettingsGeneration();
+void SettingsChanged();
+
 // Environment variables (getenv); empty when unset.
 std::string GetEnv(const char* name);
 

@@ -1,5 +1,6 @@
 #include "platform/ports.h"
 
+#include <atomic>
 #include <cstdlib>
 
 namespace tessaro {
@@ -7,6 +8,7 @@ namespace tessaro {
 namespace {
 System g_system;
 bool g_initialised = false;
+std::atomic<uint64_t> g_settingsGeneration{1};
 
 void Merge(System& into, const System& from) {
     if (from.clock) into.clock = from.clock;
@@ -35,9 +37,19 @@ System& Sys() {
     return g_system;
 }
 
-ScopedSystem::ScopedSystem(const System& ports) : previous_(Sys()) { Merge(g_system, ports); }
+ScopedSystem::ScopedSystem(const System& ports) : previous_(Sys()) {
+    Merge(g_system, ports);
+    SettingsChanged();
+}
 
-ScopedSystem::~ScopedSystem() { g_system = previous_; }
+ScopedSystem::~ScopedSystem() {
+    g_system = previous_;
+    SettingsChanged();
+}
+
+uint64_t SettingsGeneration() { return g_settingsGeneration.load(); }
+
+void SettingsChanged() { ++g_settingsGeneration; }
 
 std::string GetEnv(const char* name) {
     const char* value = std::getenv(name);

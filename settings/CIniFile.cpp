@@ -29,8 +29,11 @@ std::string CIniFile::ProgramFolder() {
 }
 
 void CIniFile::SetOverride(const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_overrideMutex);
-    g_override = path;
+    {
+        std::lock_guard<std::mutex> lock(g_overrideMutex);
+        g_override = path;
+    }
+    tessaro::SettingsChanged();
 }
 
 bool CIniFile::FindIniFile(std::string& path) {

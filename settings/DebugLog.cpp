@@ -1,5 +1,6 @@
 #include "settings/DebugLog.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -16,37 +17,41 @@ std::mutex g_logMutex;
 
 constexpr int kMaxMessage = 510;
 
-// The INI file found by the last call.  The switch itself is read afresh at
-// every call; only the search of the program folder is saved while the file
-// found last is still there.
-bool LocateIni(std::string& path) {
+// The switch follows the INI file while the program runs, but an update
+// logs thousands of lines: the file is looked for and read again at most
+// every 100 ms, and at once when the settings may have changed (other ports,
+// a rewritten file).
+constexpr auto kRecheck = std::chrono::milliseconds(100);
+
+bool LoggingOn() {
     static std::mutex mutex;
-    static std::string found;
-    static tessaro::IFileSystem* by = nullptr;
+    static bool on = false;
+    static bool checked = false;
+    static uint64_t generation = 0;
+    static std::chrono::steady_clock::time_point at;
     std::lock_guard<std::mutex> lock(mutex);
-    tessaro::IFileSystem* files = tessaro::Sys().files;
-    if (by == files && !found.empty() && files->Exists(found)) {
-        path = found;
-        return true;
-    }
+    auto now = std::chrono::steady_clock::now();
+    uint64_t current = tessaro::SettingsGeneration();
+    if (checked && generation == current && now - at < kRecheck) return on;
+    checked = true;
+    generation = current;
+    at = now;
     CIniFile ini;
-    if (!ini.FindIniFile(path)) {
-        found.clear();
-        return false;
+    std::string path;
+    on = false;
+    if (ini.FindIniFile(path)) {
+        ini.SetFileName(path);
+        on = CIniFile::ToInt(ini.GetString("DbgMode", "VX7100")) != 0;
     }
-    found = path;
-    by = files;
-    return true;
+    return on;
 }
 
 }  // namespace
 
+bool DebugLogOn() { return LoggingOn(); }
+
 void DebugLog(const char* format, ...) {
-    std::string path;
-    if (!LocateIni(path)) return;
-    CIniFile ini;
-    ini.SetFileName(path);
-    if (CIniFile::ToInt(ini.GetString("DbgMode", "VX7100")) == 0) return;
+    if (!LoggingOn()) return;
 
     char line[kMaxMessage + 3];
     va_list args;

@@ -11,6 +11,9 @@ void DebugLog(const char* format, ...)
 #endif
     ;
 
+// Whether DebugLog writes now; callers with costly lines ask first.
+bool DebugLogOn();
+
 // The system's text for the thread's last error, in a message box.
 void ShowLastError();
 

@@ -245,6 +245,8 @@ void TestSystem::WriteFile(const std::string& relative, const std::vector<uint8_
     fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    out.close();
+    tessaro::SettingsChanged();  // the file may be the INI the tool reads
 }
 
 bool TestSystem::ReadFile(const std::string& relative, std::vector<uint8_t>& content) const {
