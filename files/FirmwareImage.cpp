@@ -74,6 +74,13 @@ bool ImageFitsHub(int imageClass, int hubType) {
     return imageClass == hubType || (imageClass == 2 && hubType == 3);
 }
 
+bool ImageServesHub(int imageClass, int hubType) {
+    if (ImageFitsHub(imageClass, hubType)) return true;
+    if (imageClass == 5) return hubType == CHIP_ID_VX2240_SPI || hubType == CHIP_ID_VX2240_EEPROM;
+    if (imageClass == 2) return hubType == CHIP_ID_VX2210_SPI;
+    return false;
+}
+
 uint8_t ImageByte(const uint8_t* data, int length, int offset) {
     if (!data || offset < 0 || offset >= length) return 0xFF;
     return data[offset];

@@ -60,6 +60,13 @@ int MergeLength(int typeOrClass);
 // image (class -1) fits no hub, not even an undetermined one.
 bool ImageFitsHub(int imageClass, int hubType);
 
+// What an update may write into a hub it has just identified: an image that
+// fits it, or one of the pairings the dialogs let a technician choose (a
+// class-5 image on a VX710x-21/22 hub, a class-2 image on a VX7103 hub with
+// SPI flash).  Anything else would be written with another store's size and
+// checksum place.
+bool ImageServesHub(int imageClass, int hubType);
+
 // Byte of an image at an offset; 0xFF beyond the loaded bytes.
 uint8_t ImageByte(const uint8_t* data, int length, int offset);
 

@@ -203,6 +203,26 @@ private:
     int SendWithRetry(RequestRecord& rec);
     bool HubIndexValid(int hubIndex) const { return static_cast<unsigned>(hubIndex) < kMaxHubs; }
 
+    // What tells one hub from another in the driver's list: its record
+    // (handle, type, IDs, revisions) and its container ID.
+    struct HubIdentity {
+        HubRecord record;
+        uint8_t containerId[kContainerIdSize];
+    };
+    // An engine operation reopens the session several times, and the driver
+    // numbers the hubs afresh each time: a hub unplugged meanwhile moves every
+    // later hub down one place.  The outermost operation's scope remembers the
+    // hub it found first at each index; every later selection in the same
+    // operation must find that same hub there, or the operation stops before
+    // it sends anything to the other one.
+    class OperationScope;
+    // SetHubIndex, then the identity check; m_wronghub tells why it failed.
+    int SelectHub(int hubIndex);
+    // The failure text after a failed selection or identification: the
+    // identity message when the hub changed, the caller's own text otherwise.
+    std::string SelectError(const char* indexError) const { return m_wronghub ? m_lasterror : indexError; }
+    bool CurrentIdentity(int hubIndex, HubIdentity& out) const;
+
     int m_uuuisp = 0;
     int m_supportuuhub = 0;
     CIniFile m_ini;
@@ -218,4 +238,27 @@ private:
     int m_erasedelay = 0;
     int m_writedelay = 0;
     std::vector<std::string> m_maskversions;
+    std::vector<uint8_t> m_devcontainers;  // container ID of each table record, 40 bytes each
+    int m_opdepth = 0;
+    bool m_pinned[kMaxHubs] = {};
+    HubIdentity m_pin[kMaxHubs] = {};
+    bool m_wronghub = false;
+};
+
+// Opens an engine operation: the outermost one forgets the hubs an earlier
+// operation found; nested ones (an update's erase, an erase's read) share it.
+class CHubIsp::OperationScope {
+public:
+    explicit OperationScope(CHubIsp& isp) : m_isp(isp) {
+        if (m_isp.m_opdepth++ == 0) {
+            for (bool& pinned : m_isp.m_pinned) pinned = false;
+            m_isp.m_wronghub = false;
+        }
+    }
+    ~OperationScope() { --m_isp.m_opdepth; }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    CHubIsp& m_isp;
 };

@@ -138,6 +138,7 @@ void CHubIsp::CloseDevice() {
     m_driver = tessaro::kInvalidHandle;
     m_devtable.clear();
     m_devtable.shrink_to_fit();
+    m_devcontainers.clear();
     DebugLog("close handle & free memory.");
 }
 
@@ -149,6 +150,7 @@ int CHubIsp::EnumerateHubs() {
 
     // A fresh, empty table first, so that a failed enumeration lists 0 hubs.
     m_devtable.assign(23, 0);
+    m_devcontainers.clear();
     std::vector<uint8_t> answer(23, 0);
 
     uint32_t returned = 0;
@@ -249,10 +251,10 @@ int CHubIsp::EnumerateHubs() {
         return Fail("Device or driver is not found!", "cannot find VX' hub!");
     }
 
-    std::vector<HubRecord> kept;
+    std::vector<const Candidate*> kept;
     if (!m_uuuisp) {
         for (const Candidate& c : candidates) {
-            if (c.record.bcdUSB >= 0x0200 && c.record.bcdUSB <= 0x02FF) kept.push_back(c.record);
+            if (c.record.bcdUSB >= 0x0200 && c.record.bcdUSB <= 0x02FF) kept.push_back(&c);
         }
     } else {
         // One record per physical hub: its SuperSpeed and high-speed functions
@@ -273,12 +275,12 @@ int CHubIsp::EnumerateHubs() {
                 }
             }
             if (partner) {
-                kept.push_back(cj.record.bcdUSB >= 0x0300 ? cj.record : partner->record);
+                kept.push_back(cj.record.bcdUSB >= 0x0300 ? &cj : partner);
                 cj.taken = true;
                 partner->taken = true;
                 DebugLog("Found 3.0 hub, id = %s", ContainerText(cj.id).c_str());
             } else {
-                kept.push_back(cj.record);
+                kept.push_back(&cj);
                 cj.taken = true;
                 if (hasId) {
                     DebugLog("Found 2.0 hub, SerialNo = %d, id = %s", static_cast<int>(cj.record.handle),
@@ -292,8 +294,11 @@ int CHubIsp::EnumerateHubs() {
 
     WriteU32(m_devtable.data(), serialNo);
     WriteU32(m_devtable.data() + 4, static_cast<uint32_t>(kept.size()));
-    for (size_t i = 0; i < kept.size(); ++i)
-        WriteRecord(m_devtable.data() + kDeviceTableHeader + sizeof(HubRecord) * i, kept[i]);
+    m_devcontainers.assign(kept.size() * kContainerIdSize, 0);
+    for (size_t i = 0; i < kept.size(); ++i) {
+        WriteRecord(m_devtable.data() + kDeviceTableHeader + sizeof(HubRecord) * i, kept[i]->record);
+        std::memcpy(m_devcontainers.data() + i * kContainerIdSize, kept[i]->id, kContainerIdSize);
+    }
     return 1;
 }
 
@@ -363,5 +368,46 @@ int CHubIsp::SetHubIndex(int index) {
     }
     m_lasterror = Format("Invalid hub index! idx %d num %d", index, static_cast<int>(hubs));
     Box(m_lasterror);
+    return 0;
+}
+
+bool CHubIsp::CurrentIdentity(int hubIndex, HubIdentity& out) const {
+    size_t at = kDeviceTableHeader + sizeof(HubRecord) * static_cast<size_t>(hubIndex);
+    size_t idAt = static_cast<size_t>(hubIndex) * kContainerIdSize;
+    if (hubIndex < 0 || at + sizeof(HubRecord) > m_devtable.size() || idAt + kContainerIdSize > m_devcontainers.size())
+        return false;
+    out.record = ReadRecord(m_devtable.data() + at);
+    std::memcpy(out.containerId, m_devcontainers.data() + idAt, kContainerIdSize);
+    return true;
+}
+
+int CHubIsp::SelectHub(int hubIndex) {
+    m_wronghub = false;
+    if (!SetHubIndex(hubIndex)) return 0;
+    if (m_opdepth == 0 || !HubIndexValid(hubIndex)) return 1;
+    HubIdentity now{};
+    bool known = CurrentIdentity(hubIndex, now);
+    if (!m_pinned[hubIndex]) {
+        if (!known) return 1;
+        m_pin[hubIndex] = now;
+        m_pinned[hubIndex] = true;
+        return 1;
+    }
+    const HubIdentity& was = m_pin[hubIndex];
+    const HubRecord& a = was.record;
+    const HubRecord& b = now.record;
+    bool same = known && a.handle == b.handle && a.devType == b.devType && a.idVendor == b.idVendor &&
+                a.idProduct == b.idProduct && a.bcdDevice == b.bcdDevice && a.bcdUSB == b.bcdUSB &&
+                std::memcmp(was.containerId, now.containerId, kContainerIdSize) == 0;
+    if (same) return 1;
+    m_wronghub = true;
+    m_lasterror = Format("Hub %d has changed! It is no longer the hub VID_%04X&PID_%04X (bcdDevice %04X, id %s) "
+                         "that was identified; nothing more is written.",
+                         hubIndex + 1, a.idVendor, a.idProduct, a.bcdDevice, ContainerText(was.containerId).c_str());
+    DebugLog("%s", m_lasterror.c_str());
+    if (known) {
+        DebugLog("hub %d is now VID_%04X&PID_%04X, bcdDevice %04X, handle %d, id %s", hubIndex + 1, b.idVendor,
+                 b.idProduct, b.bcdDevice, static_cast<int>(b.handle), ContainerText(now.containerId).c_str());
+    }
     return 0;
 }

@@ -10,6 +10,7 @@ using tessaro::Sys;
 namespace {
 
 void Trace(const uint8_t* rec, int size) {
+    if (!DebugLogOn()) return;  // eight lines and a dump per request: only when they are written
     UsbRequestHeader h;
     std::memcpy(&h, rec, sizeof h);
     DebugLog("\t\t#handle   %04x", h.handle);
@@ -76,6 +77,17 @@ int CHubIsp::SendUsbRequest(uint8_t* rec, int size) {
             Sys().clock->Sleep(static_cast<uint32_t>(m_writedelay));
         }
         result = 1;
+        // A read the driver completed short left the rest of the record as
+        // it was: those bytes were never read from the hub and must not be
+        // taken for data.
+        uint32_t wanted = static_cast<uint32_t>(sizeof h) + h.wLength;
+        if ((h.bmRequestType & 0x80) != 0 && returned < wanted) {
+            uint32_t got = returned > sizeof h ? returned - static_cast<uint32_t>(sizeof h) : 0;
+            m_lasterror = Format("Send VX_IOCTL_USB_REQUEST ERROR! short read, %u of %u bytes", got,
+                                 static_cast<unsigned>(h.wLength));
+            DebugLog("%s", m_lasterror.c_str());
+            result = 0;
+        }
     }
     Trace(rec, size);
     return result;

@@ -66,6 +66,7 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
         return CHIP_ID_UNKNOWN;
     }
 
+    OperationScope scope(*this);
     m_maskrom[hubIndex] = 0;
     if (!OpenDevice()) {
         Box("Open Device ERROR! unknown chip type.");
@@ -73,9 +74,10 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
         CloseDevice();
         return CHIP_ID_UNKNOWN;
     }
-    if (!SetHubIndex(hubIndex)) {
-        Box("Set index ERROR! unknown chip type.");
-        m_lasterror = "Set index ERROR! unknown chip type.";
+    if (!SelectHub(hubIndex)) {
+        std::string text = SelectError("Set index ERROR! unknown chip type.");
+        Box(text);
+        m_lasterror = text;
         CloseDevice();
         return CHIP_ID_UNKNOWN;
     }

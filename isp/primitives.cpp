@@ -15,10 +15,11 @@ void Advance(ProgressByte* progress, int quiet, int step) {
 }  // namespace
 
 int CHubIsp::EraseFlash(int hubIndex, ProgressByte* progress) {
+    OperationScope scope(*this);
     int type = GetChipType(hubIndex, 0);
     Advance(progress, m_quiet, 1);
     if (type == CHIP_ID_VX2240_EEPROM || type == CHIP_ID_VX2240_EEPROM_LITE || type == CHIP_ID_UNKNOWN) {
-        return Fail("Undetermined FLASH type!");
+        return Fail(SelectError("Undetermined FLASH type!"));
     }
     if (!OpenDevice()) {
         return Fail("Device or driver is not found!");
@@ -29,8 +30,9 @@ int CHubIsp::EraseFlash(int hubIndex, ProgressByte* progress) {
         if (log) DebugLog("%s", log);
     };
     do {
-        if (!SetHubIndex(hubIndex)) {
-            fail("Hub index ERROR!", "Hub index ERROR!");
+        if (!SelectHub(hubIndex)) {
+            std::string text = SelectError("Hub index ERROR!");
+            fail(text.c_str(), text.c_str());
             break;
         }
         uint8_t f = 0;
@@ -124,10 +126,11 @@ int CHubIsp::WriteFlashStatus(uint8_t flashIndex) {
 }
 
 int CHubIsp::EraseEeprom(int hubIndex) {
+    OperationScope scope(*this);
     RequestRecord write(24);
     int type = GetChipType(hubIndex, 0);
     if (type != CHIP_ID_VX2240_EEPROM && type != CHIP_ID_VX2240_EEPROM_LITE) {
-        return Fail("Determine EEPROM part number failed!");
+        return Fail(SelectError("Determine EEPROM part number failed!"));
     }
     int size = type == CHIP_ID_VX2240_EEPROM_LITE ? 256 : 0x5000;
     if (!OpenDevice()) {
@@ -135,8 +138,8 @@ int CHubIsp::EraseEeprom(int hubIndex) {
     }
     int result = 0;
     do {
-        if (!SetHubIndex(hubIndex)) {
-            Fail("Hub index ERROR!");
+        if (!SelectHub(hubIndex)) {
+            Fail(SelectError("Hub index ERROR!"));
             break;
         }
         if (m_enterisp == 2) {
@@ -172,17 +175,18 @@ int CHubIsp::ReadData(uint8_t* buffer, int length, int mode, unsigned hubIndex) 
     if (!sizeOk) {
         return Fail(Format("Wrong data size! %d", length));
     }
+    OperationScope scope(*this);
     int type = GetChipType(static_cast<int>(hubIndex), 0);
     if (type == CHIP_ID_UNKNOWN) {
-        return Fail("Unknown chip id!");
+        return Fail(SelectError("Unknown chip id!"));
     }
     if (!OpenDevice()) {
         return Fail("Open Device ERROR! unknown chip type.", "Open Device ERROR!");
     }
     int result = 0;
     do {
-        if (!SetHubIndex(static_cast<int>(hubIndex))) {
-            Fail("Hub index ERROR!");
+        if (!SelectHub(static_cast<int>(hubIndex))) {
+            Fail(SelectError("Hub index ERROR!"));
             break;
         }
         int c = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/FirmwareImage.h"
 #include "hub/CHubIsp.h"
 #include "settings/DebugLog.h"
 
@@ -52,6 +53,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
         if (reporting && progress) progress->store(static_cast<uint8_t>(value));
     };
 
+    OperationScope scope(*this);
     ClassLayout layout{};
     int type = CHIP_ID_UNKNOWN;
     do {
@@ -72,16 +74,21 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
         type = GetChipType(hubIndex, 0);
         if (type == CHIP_ID_UNKNOWN) {
             Box(m_lasterror);
-            m_lasterror = Format("Hub %d is unknown type!", hubIndex);
+            m_lasterror = SelectError(Format("Hub %d is unknown type!", hubIndex).c_str());
             DebugLog("%s", m_lasterror.c_str());
+            break;
+        }
+        if (!ImageServesHub(imageClass, type)) {
+            boxErrorLog(Format("Mismatched firmware and Hub! Hub %d is %s, the image is of class %d.", hubIndex + 1,
+                               HubTypeName(type), imageClass));
             break;
         }
         if (!OpenDevice()) {
             boxErrorLog("Open Device ERROR!");
             break;
         }
-        if (!SetHubIndex(hubIndex)) {
-            boxErrorLog("Hub index ERROR!");
+        if (!SelectHub(hubIndex)) {
+            boxErrorLog(SelectError("Hub index ERROR!"));
             break;
         }
         const int S = layout.storeSize;
@@ -167,8 +174,8 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
                 boxErrorLog("Open Device ERROR!");
                 break;
             }
-            if (!SetHubIndex(hubIndex)) {
-                boxErrorLog("Hub index ERROR!");
+            if (!SelectHub(hubIndex)) {
+                boxErrorLog(SelectError("Hub index ERROR!"));
                 break;
             }
         }
@@ -181,11 +188,15 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             }
         }
 
+        // The store image holds the caller's bytes and the container ID, which
+        // may lie beyond a short image: the write pass covers both, or the ID
+        // block would stay erased and the verify would fail on a good hub.
+        int held = length > layout.idOffset + layout.idLength ? length : layout.idOffset + layout.idLength;
         int N;
         if (!spi) {
             N = S / c;
         } else {
-            N = length / c + (length % c ? 1 : 0) + (S - length >= c ? 1 : 0) + 1;
+            N = held / c + (held % c ? 1 : 0) + (S - held >= c ? 1 : 0) + 1;
         }
         const int K = 256 / c - 1;
         image[static_cast<size_t>(S - 2)] = static_cast<uint8_t>(checksum >> 8);
