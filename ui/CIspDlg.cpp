@@ -30,6 +30,7 @@ constexpr const char* kCaption = "Varnellogic USB3.0 Hub FW ISP Tool v2.2.4.0";
 constexpr const char* kDetectFailed =
     "Detect VX710x hub failed!\n\nPlease make sure VX710x hub is plugged into the host and try to rerun ISP tool.";
 constexpr const char* kHubLost = "Hub is lost after selective suspend is deactivated!";
+constexpr const char* kNoHubUpdated = "No hub was updated: none of the attached hubs could be identified.";
 
 // Size of the configuration block read from a hub of this type.
 int ConfigReadSize(int hubType) {
@@ -758,17 +759,24 @@ void CIspDlg::UpdateWorker(ui::WorkerLink& link, std::vector<uint8_t> image, int
     link.Post([this] { EnableControls(0, 1); });
     link.SetTimer(kTimerUpdate, 30);
     bool all = true;
+    int written = 0;
     for (unsigned i = 0; i < hubs && all; ++i) {
         if (m_hubType[i] == CHIP_ID_UNKNOWN) continue;
         // Every hub gets the loaded image; each run stamps its own container ID.
         std::vector<uint8_t> run = image;
         all = m_isp.UpdateFirmware(static_cast<int>(i), imageClass, run.data(), static_cast<int>(run.size()),
                                    &m_run.progress, &m_run.text, &m_run.error) != 0;
+        if (all) ++written;
     }
     std::string message = m_run.text.Get();
     m_run.Finish();
     link.KillTimer(kTimerUpdate);
     link.SetPos(IDC_PROGRESS, 100);
+    // Success means a hub holds the new firmware, not merely that nothing failed.
+    if (all && written == 0) {
+        all = false;
+        message = kNoHubUpdated;
+    }
     if (all) {
         link.MessageBox("Firmware update successfully!\nPlease re-plug the updated hub.", kQuillon, kInfoBox);
         link.SetText(IDC_STATUS, "ISP complete");
