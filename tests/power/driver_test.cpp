@@ -37,6 +37,7 @@ public:
         }
         return m_inner.Delete(p, e);
     }
+    bool Rename(const std::string& f, const std::string& t, uint32_t& e) override { return m_inner.Rename(f, t, e); }
     std::string NativePath(const std::string& p) override { return m_inner.NativePath(p); }
     std::string failPath;
     std::set<int> failing;  // which deletes of that file fail, counted from 1
