@@ -215,6 +215,9 @@ bool Console::UpdateHubs() {
     ini.FindIniFile(path);
     ini.SetFileName(path);
     for (int n = 1; n <= m_hubNum; ++n) {
+        // Each hub starts as a failure: a run killed while it works on hub n
+        // never leaves the SUCCESS of hub n-1 behind.
+        WriteResultLog(Fail);
         std::string section = Format("%s%i", "Hub", n);
         auto fail = [&](const std::string& text) {
             Line(text);
