@@ -208,6 +208,22 @@ TEST_F(ConsoleTest, ARunKilledDuringHub2LeavesFail) {
     EXPECT_EQ(Result(), "SUCCESS");
 }
 
+TEST_F(ConsoleTest, AHubLeftDisabledBySelectiveSuspendIsEnabledBeforeTheRunEnds) {
+    // The per-device way; the device list is refused for every enable the
+    // switch-off tries, so the hub is left disabled there.
+    Ini("ConsoleMode=1\nHubNum=1\n", "[Hub1]\nBinFile=lite.bin\n", "DisableSelectiveSuspend=2\n");
+    Files();
+    sys.Bench("hub Lite\n  store eeprom 256\n  put 0x1C text \"EROM\"\n"
+              "  function vid 0x2C7E pid 0x0B47 bcd-device 0x0105 bcd-usb 0x0210\n"
+              "  enum USB\\VID_2C7E&PID_0B47 selective-suspend 1\nend\n"
+              "fault devices nth 2\nfault devices nth 3\nfault devices nth 4\nfault devices nth 5\n");
+    EXPECT_EQ(Run(), "\nERROR!! Deactivate selective suspend failed!\n"
+                     "Hub VID_2C7E&PID_0B47&REV_0105 was left disabled and is enabled again.\n"
+                     "press ENTER key to exit program.\n");
+    EXPECT_EQ(Result(), "FAIL");
+    EXPECT_TRUE(sys.Device("Lite").Enabled(0));
+}
+
 TEST_F(ConsoleTest, ListingsPrintVersionsAndIdentities) {
     Ini("ConsoleMode=1\nHubNum=1\n", "");
     sys.Bench(std::string(kBench) + "");
