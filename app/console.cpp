@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/CTessaroApp.h"
 #include "app/frontends.h"
@@ -47,6 +48,13 @@ private:
     bool OsCheck();
     bool UpdateHubs();
     void Closing();
+    // Enables again every hub this run disabled and could not bring back,
+    // with one printed line per hub.
+    void EnableLeftDisabledHubs() {
+        std::vector<std::string> report;
+        m_dlg.Isp().EnableLeftDisabled(&report);
+        for (const std::string& line : report) Line(line);
+    }
 
     CTessaroApp& m_app;
     CIspDlg m_dlg;
@@ -151,8 +159,10 @@ void Console::Run() {
         }
     }
     if (m_earlyExit) {
+        EnableLeftDisabledHubs();
         PressEnter();
         m_dlg.RestoreSelectiveSuspend();
+        EnableLeftDisabledHubs();
         return;
     }
     // 5. The number of hubs.
@@ -215,6 +225,9 @@ bool Console::UpdateHubs() {
     ini.FindIniFile(path);
     ini.SetFileName(path);
     for (int n = 1; n <= m_hubNum; ++n) {
+        // Each hub starts as a failure: a run killed while it works on hub n
+        // never leaves the SUCCESS of hub n-1 behind.
+        WriteResultLog(Fail);
         std::string section = Format("%s%i", "Hub", n);
         auto fail = [&](const std::string& text) {
             Line(text);
@@ -263,6 +276,8 @@ bool Console::UpdateHubs() {
 }
 
 void Console::Closing() {
+    // No hub stays disabled past the run, whatever step left it so.
+    EnableLeftDisabledHubs();
     // 8. Hub resets and the driver's removal.
     if (m_variant >= 2) {
         int hubs = m_hubNum > kMaxResetHubs ? kMaxResetHubs : static_cast<int>(m_hubNum);
@@ -309,8 +324,10 @@ void Console::Closing() {
              "re-plug them to hub device after restart.");
         if (!RebootSystem(nullptr)) Line("System shutdown ERROR!!");
     }
-    // 10. The engine restores what its restore switch asks for.
+    // 10. The engine restores what its restore switch asks for; a hub that
+    // restore disabled and could not bring back is enabled once more.
     m_dlg.RestoreSelectiveSuspend();
+    EnableLeftDisabledHubs();
 }
 
 }  // namespace

@@ -26,13 +26,25 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, uint
         error = tessaro::win::kErrInvalidFunction;
         return false;
     }
+    // The bytes go to a file beside the target and replace it only once every
+    // write and the close succeeded: a failed save never leaves a truncated
+    // file that still passes for an image, and an older file of the name
+    // stays as it was.
+    const std::string temporary = SaveTemporaryName(path);
     error = 0;
-    if (!files->WriteAll(path, data, size, error)) {
+    bool ok = files->WriteAll(temporary, data, size, error);
+    if (ok) ok = files->Rename(temporary, path, error);
+    if (!ok) {
         if (error == 0) error = tessaro::win::kErrWriteFault;
+        uint32_t ignored = 0;
+        if (files->Exists(temporary)) files->Delete(temporary, ignored);
+        tessaro::SetLastError(error);
         return false;
     }
     return true;
 }
+
+std::string SaveTemporaryName(const std::string& path) { return path + ".tmp"; }
 
 std::string SystemErrorText(uint32_t code) {
     tessaro::IErrorText* errors = tessaro::Sys().errors;

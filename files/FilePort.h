@@ -13,9 +13,14 @@
 // never sees bytes that were not in the file).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint32_t& error);
 
-// Creates or truncates the file and writes every byte; false with the system
-// error code when the create, any write or the close fails.
+// Saves every byte under the path: written to SaveTemporaryName(path) first,
+// then renamed over the path.  False with the system error code when the
+// create, any write, the close or the rename fails; the file of that path, if
+// there was one, is then untouched and no temporary file remains.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, uint32_t& error);
+
+// The file beside the target that a save writes before its rename.
+std::string SaveTemporaryName(const std::string& path);
 
 // The system's text for an error code, without trailing line end; empty when
 // the system has none.

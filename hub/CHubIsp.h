@@ -149,6 +149,12 @@ public:
     int GetHubRegistryPaths(int hubIndex, std::vector<std::string>* paths);
     int SetSelectiveSuspend(int hubIndex, std::vector<std::string>* paths, uint32_t value);
     int EnableHub(int hubIndex, int enable);
+    // Hubs this object disabled and could not enable again, even after its
+    // retries (their record copies).  A front end calls EnableLeftDisabled at
+    // the end of every run: each is enabled once more and one report line
+    // per hub is added; 1 when none is left disabled.
+    std::vector<HubRecord> m_leftDisabled;
+    int EnableLeftDisabled(std::vector<std::string>* report);
 
     // --- chip identification ------------------------------------------------
     int GetChipType(int hubIndex, int enterIsp);

@@ -62,6 +62,10 @@ public:
     // Create or truncate, write everything, close; every step is checked.
     virtual bool WriteAll(const std::string& path, const void* data, size_t size, uint32_t& error) = 0;
     virtual bool Delete(const std::string& path, uint32_t& error) = 0;
+    // Moves a file onto another name in the same folder, replacing a file of
+    // that name in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING,
+    // rename() on POSIX).
+    virtual bool Rename(const std::string& from, const std::string& to, uint32_t& error) = 0;
     // The path in the form the C library of this build opens.
     virtual std::string NativePath(const std::string& path) = 0;
 };

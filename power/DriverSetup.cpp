@@ -99,8 +99,11 @@ void OpenLogInNotepad() {
 
 void RunSetup(DriverSetupState& state, IUpdateDialogSink* dialog) {
     const bool install = state.direction == kSetupInstall;
-    const std::string parameters =
-        "/w /s /f1\"" + power::JoinPath(state.programFolder, install ? "install.iss" : "uninstall.iss") + "\"";
+    // The response file's path is the folder as held (with its trailing
+    // backslash), one more backslash and the file name; Windows reads the
+    // doubled separator as one.
+    const std::string parameters = "/w /s /f1\"" + state.programFolder + "\\" +
+                                   (install ? "install.iss" : "uninstall.iss") + "\"";
     const char* failedLine = install ? "ERROR!! install filter driver failed!" : "ERROR!! uninstall filter driver failed!";
     const char* failedStatus = install ? "Install filter driver fail!" : "Uninstall filter driver fail!";
     const char* noLog = "Process driver data fail!\n\nPlease restart your PC and try again.";

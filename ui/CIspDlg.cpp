@@ -910,6 +910,18 @@ void CIspDlg::ExitProcessing() {
     m_config.clear();
     m_isp.CloseDevice();
     if (m_restoreBeforeExit) RestoreSelectiveSuspend();
+    EnableLeftDisabledHubs();
+}
+
+void CIspDlg::EnableLeftDisabledHubs() {
+    // A hub this dialog disabled for a selective suspend change and could not
+    // bring back would stay disabled across restarts: enabled again here.
+    std::vector<std::string> report;
+    if (m_isp.EnableLeftDisabled(&report) && report.empty()) return;
+    std::string text;
+    for (const std::string& line : report) text += (text.empty() ? "" : "\n") + line;
+    SetStatus(text);
+    if (!m_console && IsOpen()) MessageBox(text, kQuillon, m_isp.m_leftDisabled.empty() ? kInfoBox : kErrorBox);
 }
 
 void CIspDlg::Exit() {
@@ -945,6 +957,9 @@ bool CIspDlg::OnSysCommand(uint32_t command) {
 }
 
 void CIspDlg::OnDestroy() {
+    // Every way out (Cancel, OK, the window's close) ends here; the window
+    // is going, so the diagnostic log alone tells what was enabled again.
+    m_isp.EnableLeftDisabled(nullptr);
     // A dialog that ended before it read the value has nothing to write back.
     if (!m_mergeConfigRead) return;
     CRegistry reg(tessaro::win::kKeyAllAccess);

@@ -110,6 +110,7 @@ private:
     void OpenConfigurations();
     void OpenPhySetting();
     void ExitProcessing();
+    void EnableLeftDisabledHubs();
     void Exit();
 
     CHubIsp m_isp;

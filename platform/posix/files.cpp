@@ -161,6 +161,16 @@ public:
         return true;
     }
 
+    bool Rename(const std::string& from, const std::string& to, uint32_t& error) override {
+        if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) != 0) {
+            error = Win32ErrorFromErrno(errno);
+            SetLastError(error);
+            return false;
+        }
+        error = 0;
+        return true;
+    }
+
     std::string NativePath(const std::string& path) override {
         std::string p = path;
         if (p.size() >= 2 && (p[0] == 'c' || p[0] == 'C') && p[1] == ':') {

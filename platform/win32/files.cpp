@@ -123,6 +123,16 @@ public:
         return true;
     }
 
+    bool Rename(const std::string& from, const std::string& to, uint32_t& error) override {
+        if (!MoveFileExA(NativePath(from).c_str(), NativePath(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            error = GetLastError();
+            return false;
+        }
+        error = 0;
+        return true;
+    }
+
     std::string NativePath(const std::string& path) override {
         // Only files in the root of drive C are the tool's fixed places
         // ("c:\a.out", "c:\difxcmd.log"); a program folder that happens to lie

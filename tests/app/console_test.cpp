@@ -172,6 +172,58 @@ TEST_F(ConsoleTest, TheSecondOfThreeHubsFailsAndTheThirdIsNotTouched) {
     EXPECT_EQ(sys.Store("Third"), third);
 }
 
+// The console of a run killed while it works on hub 2: the result log is read
+// at the moment hub 2's update is announced, as a script would find it had
+// the process ended there.
+class KilledDuringHub2 : public tessaro::IConsole {
+public:
+    KilledDuringHub2(tessaro::IConsole& inner, BenchSystem& sys) : m_inner(inner), m_sys(sys) {}
+    void Open() override { m_inner.Open(); }
+    void AttachParent() override { m_inner.AttachParent(); }
+    int ReadChar(bool skipWhite) override { return m_inner.ReadChar(skipWhite); }
+    void Write(const std::string& text) override {
+        if (text.find("Updating firmware on hub 2") != std::string::npos)
+            logAtKill = m_sys.ReadText("desktop/USBHubUpdate.log");
+        m_inner.Write(text);
+    }
+    std::string logAtKill = "(never reached)";
+
+private:
+    tessaro::IConsole& m_inner;
+    BenchSystem& m_sys;
+};
+
+TEST_F(ConsoleTest, ARunKilledDuringHub2LeavesFail) {
+    Ini("ConsoleMode=1\nHubNum=2\n", "[Hub1]\nBinFile=spi.bin\n[Hub2]\nBinFile=lite.bin\n");
+    Files();
+    sys.Bench(kBench);
+    KilledDuringHub2 console(sys.console, sys);
+    tessaro::System ports;
+    ports.console = &console;
+    tessaro::ScopedSystem killed(ports);
+    const std::string out = Run();
+    EXPECT_NE(out.find("Updating firmware on hub 1.....done!\n"), std::string::npos) << out;
+    EXPECT_EQ(console.logAtKill, "FAIL") << "hub 1's SUCCESS must not outlive the start of hub 2";
+    // A run that ends still leaves what its last step wrote.
+    EXPECT_EQ(Result(), "SUCCESS");
+}
+
+TEST_F(ConsoleTest, AHubLeftDisabledBySelectiveSuspendIsEnabledBeforeTheRunEnds) {
+    // The per-device way; the device list is refused for every enable the
+    // switch-off tries, so the hub is left disabled there.
+    Ini("ConsoleMode=1\nHubNum=1\n", "[Hub1]\nBinFile=lite.bin\n", "DisableSelectiveSuspend=2\n");
+    Files();
+    sys.Bench("hub Lite\n  store eeprom 256\n  put 0x1C text \"EROM\"\n"
+              "  function vid 0x2C7E pid 0x0B47 bcd-device 0x0105 bcd-usb 0x0210\n"
+              "  enum USB\\VID_2C7E&PID_0B47 selective-suspend 1\nend\n"
+              "fault devices nth 2\nfault devices nth 3\nfault devices nth 4\nfault devices nth 5\n");
+    EXPECT_EQ(Run(), "\nERROR!! Deactivate selective suspend failed!\n"
+                     "Hub VID_2C7E&PID_0B47&REV_0105 was left disabled and is enabled again.\n"
+                     "press ENTER key to exit program.\n");
+    EXPECT_EQ(Result(), "FAIL");
+    EXPECT_TRUE(sys.Device("Lite").Enabled(0));
+}
+
 TEST_F(ConsoleTest, ListingsPrintVersionsAndIdentities) {
     Ini("ConsoleMode=1\nHubNum=1\n", "");
     sys.Bench(std::string(kBench) + "");

@@ -1,6 +1,7 @@
 // The sample builder and the text form of configurations.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -14,13 +15,17 @@
 
 namespace {
 
-std::string SampleText(const std::string& name) {
+std::string SamplesFolder() {
     std::string root = tessaro::GetEnv("TESSARO_TEST_SOURCE");
     if (root.empty()) {
         root = __FILE__;
         for (int up = 0; up < 3; ++up) root = root.substr(0, root.find_last_of("\\/"));
     }
-    std::ifstream in(root + "/tools/image/samples/" + name, std::ios::binary);
+    return root + "/tools/image/samples/";
+}
+
+std::string SampleText(const std::string& name) {
+    std::ifstream in(SamplesFolder() + name, std::ios::binary);
     EXPECT_TRUE(in.good()) << name;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -85,6 +90,30 @@ TEST(Samples, EachCommittedSampleIsWhatItClaims) {
     const SampleFiles compact = Build(SampleText("vx7101-21.eep.desc"));
     EXPECT_EQ(compact.config.size(), 144u);
     EXPECT_EQ(CheckEepBlock(compact.config.data(), 144), EepCheck::Ok);
+}
+
+TEST(Samples, EveryConfigurationCarriesTheHubsOwnVendorId) {
+    // Every committed description, so a sample added later is checked too:
+    // the block it builds (and the copy inside its image) names 0x2C7E.
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SamplesFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".desc") continue;
+        SCOPED_TRACE(name);
+        const SampleFiles s = Build(SampleText(name));
+        if (!s.hasConfig) continue;
+        struct Copy {
+            const std::vector<uint8_t>* bytes;
+            size_t at;  // where the block starts
+        } copies[] = {{&s.config, 0}, {s.hasImage ? &s.image : nullptr, s.imageClass == 4 ? 0u : 0x100u}};
+        for (const Copy& c : copies) {
+            if (!c.bytes) continue;
+            ASSERT_GT(c.bytes->size(), c.at + 2);
+            EXPECT_EQ((*c.bytes)[c.at + 1] | (*c.bytes)[c.at + 2] << 8, 0x2C7E) << "block at " << c.at;
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 6) << "the samples with a configuration";
 }
 
 TEST(Samples, EepromImageWithChecksumIsAReadySum) {

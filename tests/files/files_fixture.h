@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -46,12 +47,15 @@ public:
         return m_real->ReadAll(path, out, error);
     }
     bool WriteAll(const std::string& path, const void* data, size_t size, uint32_t& error) override {
+        const uint8_t* bytes = static_cast<const uint8_t*>(data);
         auto fail = m_writeFailures.find(path);
         if (fail != m_writeFailures.end()) {
-            error = fail->second;
+            // What reached the disk before the failure stays, as the system leaves it.
+            if (fail->second.keep >= 0)
+                m_memory[path].assign(bytes, bytes + std::min(size, static_cast<size_t>(fail->second.keep)));
+            error = fail->second.error;
             return false;
         }
-        const uint8_t* bytes = static_cast<const uint8_t*>(data);
         m_memory[path].assign(bytes, bytes + size);
         error = 0;
         return true;
@@ -59,6 +63,20 @@ public:
     bool Delete(const std::string& path, uint32_t& error) override {
         if (m_memory.erase(path)) return true;
         return m_real->Delete(path, error);
+    }
+    bool Rename(const std::string& from, const std::string& to, uint32_t& error) override {
+        auto fail = m_renameFailures.find(to);
+        if (fail != m_renameFailures.end()) {
+            error = fail->second;
+            return false;
+        }
+        auto it = m_memory.find(from);
+        if (it == m_memory.end()) return m_real->Rename(from, to, error);
+        std::vector<uint8_t> bytes = std::move(it->second);
+        m_memory.erase(it);
+        m_memory[to] = std::move(bytes);
+        error = 0;
+        return true;
     }
     std::string NativePath(const std::string& path) override { return m_real->NativePath(path); }
 
@@ -68,7 +86,12 @@ public:
         return it == m_memory.end() ? nullptr : &it->second;
     }
     void FailRead(const std::string& path, uint32_t error) { m_readFailures[path] = error; }
-    void FailWrite(const std::string& path, uint32_t error) { m_writeFailures[path] = error; }
+    // Writes of path fail with error.  keep -1: the file cannot even be
+    // created; otherwise the first keep bytes reach it before the failure (a
+    // disk filling up mid-write; all of them: a failing close).
+    void FailWrite(const std::string& path, uint32_t error, long keep = -1) { m_writeFailures[path] = {error, keep}; }
+    // Renames onto path fail with error.
+    void FailRename(const std::string& path, uint32_t error) { m_renameFailures[path] = error; }
 
     int reads = 0;
     bool findNothing = false;  // no directory search finds anything (not even the INI file)
@@ -77,7 +100,12 @@ private:
     tessaro::IFileSystem* m_real;
     std::map<std::string, std::vector<uint8_t>> m_memory;
     std::map<std::string, uint32_t> m_readFailures;
-    std::map<std::string, uint32_t> m_writeFailures;
+    struct WriteFault {
+        uint32_t error;
+        long keep;
+    };
+    std::map<std::string, WriteFault> m_writeFailures;
+    std::map<std::string, uint32_t> m_renameFailures;
 };
 
 class FixedErrorText : public tessaro::IErrorText {

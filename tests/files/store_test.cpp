@@ -1,6 +1,9 @@
 // The store tools' data: the version held in a hub, .rom dumps, .sum images.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "files/FilePort.h"
 #include "files/StoreFiles.h"
 #include "files_fixture.h"
 #include "hub/CHubIsp.h"
@@ -128,7 +131,7 @@ TEST_F(WriteStoreFiles, DumpReportsSuccessAndFailure) {
     EXPECT_EQ(r.status, "Hub3 dump successfully.");
     EXPECT_EQ(r.style, StatusStyle::ToolSuccess);
 
-    faulty.FailWrite(path, tessaro::win::kErrDiskFull);
+    faulty.FailWrite(SaveTemporaryName(path), tessaro::win::kErrDiskFull);
     EXPECT_FALSE(WriteDumpFile(path, store, ToolOwner::MainDialog, 1, &r));
     EXPECT_EQ(r.box, "XROM data is dumped failed.");
     EXPECT_EQ(r.boxStyle, tessaro::win::kMbIconError | tessaro::win::kMbSystemModal);
@@ -153,9 +156,59 @@ TEST_F(WriteStoreFiles, SumReportsSuccessAndFailure) {
     EXPECT_EQ(r.style, StatusStyle::ToolSuccess);
     EXPECT_TRUE(r.box.empty());
 
-    faulty.FailWrite(path, tessaro::win::kErrDiskFull);
+    faulty.FailWrite(SaveTemporaryName(path), tessaro::win::kErrDiskFull);
     EXPECT_FALSE(WriteSumFile(path, sum, ToolOwner::MainDialog, &r));
     EXPECT_EQ(r.box, "Couldn't save checksum file!\n\n" + path + "\n\nThere is not enough space on the disk.");
     EXPECT_EQ(r.status, "Save with checksum failed!");
     EXPECT_EQ(r.status.find("Save OK"), std::string::npos);
+}
+
+TEST_F(WriteStoreFiles, AFailedSaveLeavesTheOldFileAndNoPartialOne) {
+    // Each kind of save, each way a save can fail half-way: the file of the
+    // name stays byte for byte what it was (or stays absent), and nothing
+    // half-written is left beside it for a later package run to pick up.
+    const std::vector<uint8_t> image(256, 0xFF);
+    const SumImage sum = BuildSumImage(image.data(), 256, 4, nullptr, 0, ImageVersion{});
+    const std::vector<uint8_t> store(0x5000, 0x5A);
+    const std::vector<uint8_t> eep(144, 0x55);
+    using Save = std::function<bool(const std::string&)>;
+    struct Kind {
+        const char* name;
+        size_t size;
+        Save save;
+    } kinds[] = {
+        {"0102.sum", sum.bytes.size(), [&](const std::string& p) { return WriteSumFile(p, sum, ToolOwner::MainDialog, nullptr); }},
+        {"0102.rom", store.size(), [&](const std::string& p) { return WriteDumpFile(p, store, ToolOwner::HubPage, 1, nullptr); }},
+        {"hub.eep", eep.size(), [&](const std::string& p) {
+             uint32_t error = 0;
+             return WriteWholeFile(p, eep.data(), eep.size(), error);
+         }},
+    };
+    enum Fault { CannotCreate, MidWrite, Close, Rename };
+    int n = 0;
+    for (const Kind& kind : kinds) {
+        for (Fault fault : {CannotCreate, MidWrite, Close, Rename}) {
+            for (bool hadOld : {true, false}) {
+                SCOPED_TRACE(std::string(kind.name) + " fault " + std::to_string(fault) + (hadOld ? " over an old file" : ""));
+                // A name of its own for every case: the injected faults stay with their case.
+                const std::string path = Program(std::to_string(++n) + "-" + kind.name);
+                const std::string temporary = SaveTemporaryName(path);
+                const std::vector<uint8_t> old = {'o', 'l', 'd'};
+                if (hadOld) faulty.Put(path, old);
+                if (fault == Rename)
+                    faulty.FailRename(path, tessaro::win::kErrAccessDenied);
+                else
+                    faulty.FailWrite(temporary, tessaro::win::kErrDiskFull,
+                                     fault == CannotCreate ? -1 : fault == MidWrite ? 100 : static_cast<long>(kind.size));
+                EXPECT_FALSE(kind.save(path));
+                if (hadOld) {
+                    ASSERT_NE(faulty.Get(path), nullptr);
+                    EXPECT_EQ(*faulty.Get(path), old);
+                } else {
+                    EXPECT_FALSE(faulty.Exists(path));
+                }
+                EXPECT_FALSE(faulty.Exists(temporary));
+            }
+        }
+    }
 }

@@ -361,4 +361,56 @@ TEST_F(IdentityTest, ADeviceCountsOnlyWhenItsStateReallyChanged) {
     EXPECT_EQ(other.EnableHub(8, 0), 0);
 }
 
+TEST_F(IdentityTest, AFailedEnableIsRetriedAndAHubLeftDisabledComesBackAtTheEnd) {
+    // The device list is refused for the enables that follow the disable (the
+    // first list of the change); the disable is kept per configuration, so a
+    // hub left so would stay disabled across restarts.
+    auto refused = [](int from, int to) {
+        std::string faults;
+        for (int n = from; n <= to; ++n) faults += "fault devices nth " + std::to_string(n) + "\n";
+        return faults;
+    };
+    struct Case {
+        std::string faults;
+        int result;
+        std::vector<uint32_t> waits;  // of the change itself
+        bool leftDisabled;            // after the change
+        const char* endLine;          // of the enable at the end of the run ("" none)
+        bool enabledAtEnd;
+    } cases[] = {
+        {refused(2, 2), 1, {3000, 1000}, false, "", true},
+        {refused(2, 5), 0, {3000, 1000, 1000, 1000}, true,
+         "Hub VID_2C7E&PID_0B40&REV_9223 was left disabled and is enabled again.", true},
+        {refused(2, 9), 0, {3000, 1000, 1000, 1000}, true,
+         "Hub VID_2C7E&PID_0B40&REV_9223 is still disabled! Please enable it in the Device Manager.", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults);
+        sys.WriteIniWithLog("");
+        sys.Bench(MainHub("  enum USB\\VID_2C7E&PID_0B40 selective-suspend 1\n") + c.faults);
+        CHubIsp isp;
+        isp.m_quiet = 1;
+        std::vector<std::string> paths = PathsOf(isp);
+        sys.clock.ClearWaits();
+        EXPECT_EQ(isp.SetSelectiveSuspend(0, &paths, 0), c.result);
+        EXPECT_EQ(sys.clock.Waits(), c.waits);
+        EXPECT_EQ(Stored("USB\\VID_2C7E&PID_0B40"), 0u);
+        EXPECT_EQ(isp.m_leftDisabled.size(), c.leftDisabled ? 1u : 0u);
+        if (c.result == 0) {
+            EXPECT_EQ(isp.m_lasterror, "Enable Hub ERROR! 13\n");
+        }
+        EXPECT_EQ(sys.Device("Main").Enabled(0), !c.leftDisabled);
+
+        std::vector<std::string> report;
+        EXPECT_EQ(isp.EnableLeftDisabled(&report), c.enabledAtEnd ? 1 : 0);
+        EXPECT_EQ(report, std::string(c.endLine).empty() ? std::vector<std::string>{}
+                                                          : std::vector<std::string>{c.endLine});
+        if (!report.empty()) {
+            EXPECT_TRUE(sys.debug.Contains(report[0]));
+        }
+        EXPECT_EQ(sys.Device("Main").Enabled(0), c.enabledAtEnd);
+        EXPECT_EQ(Hubs(), c.enabledAtEnd ? 1u : 0u);
+    }
+}
+
 }  // namespace

@@ -37,6 +37,7 @@ public:
         }
         return m_inner.Delete(p, e);
     }
+    bool Rename(const std::string& f, const std::string& t, uint32_t& e) override { return m_inner.Rename(f, t, e); }
     std::string NativePath(const std::string& p) override { return m_inner.NativePath(p); }
     std::string failPath;
     std::set<int> failing;  // which deletes of that file fail, counted from 1
@@ -232,7 +233,8 @@ TEST_F(DriverTest, ConsoleInstallRunsTheSetupQuietlyAndCleansUp) {
     const std::vector<tessaro::ShellStart> setups = StartsOf("VXUSBFLT_SETUP_V3.00.exe");
     ASSERT_EQ(setups.size(), 1u);
     EXPECT_EQ(setups[0].file, sys.ProgramFolder() + "VXUSBFLT_SETUP_V3.00.exe");
-    EXPECT_EQ(setups[0].parameters, "/w /s /f1\"" + sys.ProgramFolder() + "install.iss\"");
+    // The folder as held (with its backslash), one more backslash, the file.
+    EXPECT_EQ(setups[0].parameters, "/w /s /f1\"" + sys.ProgramFolder() + "\\install.iss\"");
     EXPECT_EQ(setups[0].directory, sys.ProgramFolder());
     EXPECT_EQ(setups[0].show, win::kSwHide);
     EXPECT_EQ(setups[0].mask, win::kSeeMaskNoCloseProcess);
@@ -253,7 +255,7 @@ TEST_F(DriverTest, ConsoleInstallRunsTheSetupQuietlyAndCleansUp) {
     EXPECT_NE(Console().find("Uninstalling filter driver, please wait...\nFilter driver is uninstalled!\n" + Dots()),
               std::string::npos);
     EXPECT_EQ(StartsOf("VXUSBFLT_SETUP_V3.00.exe").back().parameters,
-              "/w /s /f1\"" + sys.ProgramFolder() + "uninstall.iss\"");
+              "/w /s /f1\"" + sys.ProgramFolder() + "\\uninstall.iss\"");
 }
 
 TEST(DriverFolders, AProgramFolderWithBlanksIsQuoted) {

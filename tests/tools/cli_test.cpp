@@ -99,4 +99,36 @@ TEST_F(CliTest, FailuresGoToStandardErrorWithExitCode1) {
     EXPECT_NE(run.err.find("bad.bench:2"), std::string::npos) << run.err;
 }
 
+TEST_F(CliTest, NoSubcommandEverAsksForAMessageBox) {
+    // Failures that make the engine reach for its "ISP ERROR" box when it is
+    // not quiet: every one must end as a line on standard error and exit 1.
+    std::vector<uint8_t> image(0x5000, 0xFF);
+    std::memcpy(image.data() + 0x1D0, "VXI2240", 7);
+    sys.WriteFile("fw.bin", image);
+    sys.WriteFile("writes-fail.bench", sys.ReadText("b.bench") + "fault fail request 0x83\n");
+    sys.WriteFile("isp-fails.bench", sys.ReadText("b.bench") + "fault fail request 0x81\n");
+    const std::string fw = " \"" + sys.Native("fw.bin") + "\"";
+    struct Case {
+        const char* args;
+        const char* bench;
+    } cases[] = {
+        {"update --hub 0", "writes-fail.bench"},
+        {"update --hub 0", "isp-fails.bench"},
+        {"update --hub 5", "b.bench"},
+        {"identify --hub 5", "b.bench"},
+        {"identify --hub 0", "isp-fails.bench"},
+        {"erase --hub 0", "isp-fails.bench"},
+        {"read --hub 5 --mode 1 --length 144 -o out.bin", "b.bench"},
+        {"reset --hub 0", "isp-fails.bench"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.args) + " on " + c.bench);
+        const std::string args = std::string(c.args) + (std::string(c.args).rfind("update", 0) == 0 ? fw : "");
+        auto run = Cli(args, c.bench);
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.err.find("tessaro-cli: "), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("message box"), std::string::npos) << run.err;
+    }
+}
+
 }  // namespace

@@ -5,7 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "hub/CHubIsp.h"
+
 namespace cli {
+
+// The engine as every subcommand uses it: quiet (m_quiet 1), so it never
+// shows a box of its own; its failure text goes to standard error through
+// Fail and the exit code.
+class QuietIsp : public CHubIsp {
+public:
+    QuietIsp() { m_quiet = 1; }
+};
 
 // Arguments after the subcommand name, with helpers for "--name value" options.
 class Args {

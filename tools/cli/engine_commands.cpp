@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "files/FilePort.h"
 #include "files/FirmwareImage.h"
 #include "hub/CHubIsp.h"
 #include "tools/cli/cli.h"
@@ -43,8 +44,7 @@ std::string Hex(const uint8_t* data, size_t size) {
 }
 
 int List(cli::Args&) {
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
     unsigned count = 0;
     if (!isp.GetHubNumber(&count)) return cli::Fail("Get hub number ERROR!");
@@ -72,8 +72,7 @@ int Request(cli::Args& args) {
     if (args.Option("--data", dataText) && !ParseHex(dataText, data)) return cli::Fail("--data is not hexadecimal");
     if (length < 0 || length > 0xFFFF) return cli::Fail("--length must be 0 to 65535");
     if (data.size() > static_cast<size_t>(length)) return cli::Fail("more --data than --length");
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
     if (!isp.SetHubIndex(hub)) return cli::Fail(isp.m_lasterror);
     RequestRecord rec(16 + static_cast<int>(length));
@@ -98,8 +97,7 @@ TESSARO_CLI_COMMAND("request",
 int Identify(cli::Args& args) {
     int hub = 0;
     if (!HubOption(args, hub)) return 1;
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
     std::printf("HubType %d %s (%s)\n", type, HubTypeName(type), HubTypeText(type));
@@ -126,16 +124,15 @@ int Read(cli::Args& args) {
         return 1;
     if (!args.Option("-o", out)) return cli::Fail("missing -o FILE");
     if (length < 0 || length > 0x10000) return cli::Fail("--length out of range");
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     isp.LoadFlashInfo();
     std::vector<uint8_t> data(static_cast<size_t>(length ? length : 1));
     if (!isp.ReadData(data.data(), static_cast<int>(length), static_cast<int>(mode), static_cast<unsigned>(hub)))
         return cli::Fail(isp.m_lasterror);
     data.resize(static_cast<size_t>(length));
     uint32_t error = 0;
-    if (!tessaro::Sys().files->WriteAll(out, data.data(), data.size(), error))
-        return cli::Fail("cannot write " + out + ": " + tessaro::Sys().errors->Text(error));
+    if (!WriteWholeFile(out, data.data(), data.size(), error))
+        return cli::Fail("cannot write " + out + ": " + SystemErrorText(error));
     std::printf("%ld bytes written to %s\n", length, out.c_str());
     return 0;
 }
@@ -145,8 +142,7 @@ TESSARO_CLI_COMMAND("read", "read --hub N --mode 0|1 --length L -o FILE   the st
 int Erase(cli::Args& args) {
     int hub = 0;
     if (!HubOption(args, hub)) return 1;
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
     int ok = IsSpiHubType(type) ? isp.EraseFlash(hub, nullptr) : isp.EraseEeprom(hub);
@@ -159,8 +155,7 @@ TESSARO_CLI_COMMAND("erase", "erase --hub N               erase the hub's store"
 int Reset(cli::Args& args) {
     int hub = 0;
     if (!HubOption(args, hub)) return 1;
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     if (!isp.SoftwareReset(hub)) return cli::Fail(isp.m_lasterror);
     std::printf("reset\n");
     return 0;
@@ -191,7 +186,7 @@ int Update(cli::Args& args) {
     if (!classGiven) imageClass = CHubIsp::ClassifyImage(data.data(), static_cast<int>(data.size()));
     if (imageClass == -1 && !classGiven) return cli::Fail("Cannot determine hub part number in the binary file!");
 
-    CHubIsp isp;
+    cli::QuietIsp isp;
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
     std::printf("hub %d: %s; image class %ld\n", hub, HubTypeText(type), imageClass);

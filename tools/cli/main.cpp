@@ -6,6 +6,8 @@
 #include <map>
 
 #include "bench/activation.h"
+#include "platform/ports.h"
+#include "platform/winconst.h"
 #include "settings/CIniFile.h"
 
 namespace cli {
@@ -22,6 +24,17 @@ std::map<std::string, Entry>& Commands() {
 }
 
 std::string g_iniOverride;
+
+// The command never stops an unattended script with a box: should any code
+// path still ask for one, its text goes to standard error and it is answered
+// as dismissed (No where it asks a question).
+class NoBoxes : public tessaro::IMessageBox {
+public:
+    int Show(const std::string& text, const std::string& caption, uint32_t style) override {
+        std::fprintf(stderr, "tessaro-cli: message box held back: [%s] %s\n", caption.c_str(), text.c_str());
+        return (style & 0xF) == tessaro::win::kMbYesNo ? tessaro::win::kIdNo : tessaro::win::kIdOk;
+    }
+};
 
 int Usage() {
     std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS]\n\ncommands:\n");
@@ -90,6 +103,10 @@ int main(int argc, char** argv) {
     // On the bench when TESSARO_BENCH names one, like the tool itself.
     bench::Activation bench = bench::InstallFromEnvironment();
     if (bench.Failed()) return 1;
+    cli::NoBoxes noBoxes;
+    tessaro::System quiet;
+    quiet.box = &noBoxes;
+    tessaro::ScopedSystem noBoxPort(quiet);
     auto it = cli::Commands().find(rest[0]);
     if (it == cli::Commands().end()) return cli::Usage();
     cli::Args args(std::vector<std::string>(rest.begin() + 1, rest.end()));

@@ -94,8 +94,7 @@ int Suspend(cli::Args& args) {
         return 0;
     }
 
-    CHubIsp isp;
-    isp.m_quiet = 1;
+    cli::QuietIsp isp;
     unsigned count = 0;
     if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
     if (!isp.GetHubNumber(&count)) return cli::Fail("Get hub number ERROR!");
