@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -170,9 +171,13 @@ void Console::Run() {
         Line("\nIncorrect Hub number! Please check ini file!");
         ok = false;
     }
-    // 6. The hubs themselves.
+    // 6. The hubs themselves.  From their identification to the end of the
+    // updates, every hub number names the hub identified under it: a hub
+    // that takes another's place meanwhile is refused, never written.
+    std::optional<CHubIsp::OperationScope> identified;
     unsigned found = 0;
     if (ok) {
+        identified.emplace(m_dlg.Isp());
         Line("");
         if (!m_dlg.ConsoleHubCount(&found)) {
             Line("ERROR!! " + m_dlg.MessageText());
@@ -216,6 +221,7 @@ void Console::Run() {
             UpdateHubs();
         }
     }
+    identified.reset();
     Closing();
 }
 

@@ -192,6 +192,22 @@ public:
     const HubRecord& HubRecordCopy(int hubIndex) const { return m_hubrecord[hubIndex & 7]; }
     const uint8_t* ContainerId() const { return m_containerid; }
 
+    // What tells one hub from another in the driver's list: its record
+    // (handle, type, IDs, revisions) and its container ID.
+    struct HubIdentity {
+        HubRecord record;
+        uint8_t containerId[kContainerIdSize];
+    };
+    // An engine operation reopens the session several times, and the driver
+    // numbers the hubs afresh each time: a hub unplugged meanwhile moves every
+    // later hub down one place.  The outermost operation's scope remembers the
+    // hub it found first at each index; every later selection in the same
+    // operation must find that same hub there, or the operation stops before
+    // it sends anything to the other one.  A front end that identifies the
+    // hubs first and updates them later holds one scope over both, so that
+    // an update never reaches a hub that took another's place meanwhile.
+    class OperationScope;
+
     std::string m_lasterror;
     int m_quiet = 0;
 
@@ -209,19 +225,6 @@ private:
     int SendWithRetry(RequestRecord& rec);
     bool HubIndexValid(int hubIndex) const { return static_cast<unsigned>(hubIndex) < kMaxHubs; }
 
-    // What tells one hub from another in the driver's list: its record
-    // (handle, type, IDs, revisions) and its container ID.
-    struct HubIdentity {
-        HubRecord record;
-        uint8_t containerId[kContainerIdSize];
-    };
-    // An engine operation reopens the session several times, and the driver
-    // numbers the hubs afresh each time: a hub unplugged meanwhile moves every
-    // later hub down one place.  The outermost operation's scope remembers the
-    // hub it found first at each index; every later selection in the same
-    // operation must find that same hub there, or the operation stops before
-    // it sends anything to the other one.
-    class OperationScope;
     // SetHubIndex, then the identity check; m_wronghub tells why it failed.
     int SelectHub(int hubIndex);
     // The failure text after a failed selection or identification: the
