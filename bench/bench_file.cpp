@@ -490,6 +490,10 @@ bool Parser::Global(const Tokens& t) {
         } else {
             ok = c.Error("box default <button>, box answer <button>..., or box quiet");
         }
+    } else if (word == "re-enumerate") {
+        uint32_t ms = 0;
+        ok = c.Value(ms, "milliseconds", 600000);
+        if (ok) m_pc.SetReEnumerateDelay(ms);
     } else if (word == "latency") {
         uint32_t ms = 0;
         ok = c.Value(ms, "milliseconds", 60000);
@@ -639,7 +643,8 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
     bool ok = true;
     const bool storeWord = word == "store" || word == "content" || word == "fill" || word == "put" ||
                            word == "save" || word == "isp" || word == "store-type" || word == "phy" ||
-                           word == "phy-default" || word == "after-reset" || word == "code";
+                           word == "phy-default" || word == "after-reset" || word == "code" ||
+                           word == "max-transfer";
     if (!hub && storeWord) return Fail(t.line, "\"" + word + "\" belongs to a hub; a device has no controller");
     if (word == "function") {
         FunctionSpec f;
@@ -674,8 +679,16 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
             ok = c.Error("code is mask or own");
         }
     } else if (word == "after-reset") {
-        if (!c.Accept("bcd-device")) ok = c.Error("after-reset bcd-device <n>");
-        if (ok) ok = c.Value(d.resetBcdDevice, "bcdDevice", 0xFFFF);
+        if (c.Accept("bcd-device"))
+            ok = c.Value(d.resetBcdDevice, "bcdDevice", 0xFFFF);
+        else if (c.Accept("re-enumerate"))
+            ok = c.Value(d.reEnumerateMs, "milliseconds", 600000);
+        else if (c.Accept("stays"))
+            d.reEnumerateMs = 0;
+        else
+            ok = c.Error("after-reset bcd-device <n> | re-enumerate <ms> | stays");
+    } else if (word == "max-transfer") {
+        ok = c.Value(d.maxTransfer, "bytes", 0xFFFF);
     } else if (word == "store") {
         if (c.Accept("spi")) {
             d.store = StoreKind::Spi;
@@ -795,6 +808,8 @@ bool Parser::Selection(Cursor& c, Fault& f) {
     if (c.Accept("index")) return c.Value(f.wIndex, "wIndex", 0xFFFF);
     if (c.Accept("nth")) return c.Value(f.nth, "n", UINT32_MAX);
     if (c.Accept("first")) return c.Value(f.first, "count", UINT32_MAX);
+    if (c.Accept("from")) return c.Value(f.from, "n", UINT32_MAX) && (f.from > 0 || c.Error("from counts from 1"));
+    if (c.Accept("count")) return c.Value(f.count, "count", UINT32_MAX);
     if (c.Accept("error")) return c.Value(f.error, "error", UINT32_MAX);
     return c.Error("unknown fault field \"" + c.Peek() + "\"");
 }
@@ -824,11 +839,30 @@ bool Parser::FaultLine(Cursor& c, Fault& f) {
             }
         }
         if (ok && (!haveByte || !haveBit)) ok = c.Error("a flip needs byte <i> and bit <b>");
+    } else if (c.Accept("short")) {
+        f.kind = FaultKind::ShortRead;
+        while (ok && c.More()) {
+            if (c.Accept("deliver"))
+                ok = c.Value(f.deliver, "byte count", 0xFFFF);
+            else
+                ok = Selection(c, f);
+        }
     } else if (c.Accept("unplug")) {
         f.kind = FaultKind::Unplug;
         ok = c.Text(f.device, "device name");
-        if (ok && !c.Accept("after")) ok = c.Error("unplug <device> after <n>");
-        if (ok) ok = c.Value(f.after, "request count", UINT32_MAX);
+        if (ok && c.Accept("after")) {
+            ok = c.Value(f.after, "request count", UINT32_MAX);
+        } else if (ok && c.Accept("at")) {
+            ok = c.Value(f.at, "request number", UINT32_MAX);
+            if (ok && !f.at) ok = c.Error("requests are counted from 1");
+        } else if (ok) {
+            ok = c.Error("unplug <device> after <n> | at <n> [replug [<ms>]]");
+        }
+        if (ok && c.Accept("replug")) {
+            f.replugMs = 0;
+            if (c.More()) ok = c.Value(f.replugMs, "milliseconds", 0x7FFFFFFF);
+        }
+        if (ok) ok = c.End();
     } else if (c.Accept("ioctl")) {
         f.kind = FaultKind::FailIoctl;
         std::string code;
@@ -846,7 +880,8 @@ bool Parser::FaultLine(Cursor& c, Fault& f) {
     } else {
         ok = c.Error("fault fail|flip|unplug|ioctl|open|guid ...");
     }
-    if (ok && f.nth && f.first) ok = c.Error("nth and first exclude each other");
+    if (ok && (!!f.nth + !!f.first + !!f.from) > 1) ok = c.Error("nth, first and from exclude each other");
+    if (ok && f.count && !f.from) ok = c.Error("count goes with from");
     return ok;
 }
 

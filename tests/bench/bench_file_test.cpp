@@ -47,7 +47,7 @@ TEST(BenchFile, ErrorsNameFileAndLine) {
     EXPECT_EQ(Error("hub H\n  store eeprom 256\n  function\n  put 250 text \"ABCDEFGH\"\nend\n"),
               "t.bench:1: put at 0xFA of 8 bytes lies outside the store of 256 bytes");
     EXPECT_EQ(Error("fault unplug Ghost after 3\n"), "t.bench:1: fault names the unknown device Ghost");
-    EXPECT_EQ(Error("fault fail nth 1 first 2\n"), "t.bench:1: nth and first exclude each other");
+    EXPECT_EQ(Error("fault fail nth 1 first 2\n"), "t.bench:1: nth, first and from exclude each other");
     EXPECT_EQ(Error("box answer maybe\n"), "t.bench:1: unknown button maybe");
     EXPECT_EQ(Error("hub H\n  store eeprom 256\n  function instance \"a b\n"), "t.bench:3: missing closing quote");
     EXPECT_EQ(Error("end\n"), "t.bench:1: \"end\" without a block");
