@@ -855,8 +855,22 @@ bool Parser::FaultLine(Cursor& c, Fault& f) {
         } else if (ok && c.Accept("at")) {
             ok = c.Value(f.at, "request number", UINT32_MAX);
             if (ok && !f.at) ok = c.Error("requests are counted from 1");
+        } else if (ok && c.Accept("on")) {
+            // The fields select the requests, to any device, at which it leaves.
+            Fault selected;
+            while (ok && c.More() && c.Peek() != "replug") ok = Selection(c, selected);
+            f.on = true;
+            f.onDevice = selected.device;
+            f.bmRequestType = selected.bmRequestType;
+            f.bRequest = selected.bRequest;
+            f.wValue = selected.wValue;
+            f.wIndex = selected.wIndex;
+            f.nth = selected.nth;
+            f.first = selected.first;
+            f.from = selected.from;
+            f.count = selected.count;
         } else if (ok) {
-            ok = c.Error("unplug <device> after <n> | at <n> [replug [<ms>]]");
+            ok = c.Error("unplug <device> after <n> | at <n> | on <fields> [replug [<ms>]]");
         }
         if (ok && c.Accept("replug")) {
             f.replugMs = 0;

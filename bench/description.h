@@ -156,7 +156,9 @@ struct Fault {
     uint32_t error = 31;   // ERROR_GEN_FAILURE
     bool applied = false;  // FailRequest: the device acts, the transfer still fails
     uint32_t after = 0;    // Unplug: vendor requests the device still answers
-    uint32_t at = 0;       // Unplug: instead, leave at this vendor request of any device (1-based)
+    uint32_t at = 0;       // Unplug: instead, leave at this vendor request of the bus (1-based)
+    bool on = false;       // Unplug: instead, leave at the requests the fields select, to any device
+    std::string onDevice;  // Unplug with on: the device those requests go to (empty: any)
     int replugMs = -1;     // Unplug: back at the end of the list this many ms later; -1: never
     uint32_t deliver = 0;  // ShortRead: data bytes the read delivers
     uint32_t byteIndex = 0;

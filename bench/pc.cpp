@@ -326,6 +326,10 @@ bool Pc::AddFault(const Fault& fault, std::string* error) {
         if (error) *error = "fault names the unknown device " + fault.device;
         return false;
     }
+    if (fault.kind == FaultKind::Unplug && !fault.onDevice.empty() && !FindDevice(fault.onDevice)) {
+        if (error) *error = "fault names the unknown device " + fault.onDevice;
+        return false;
+    }
     if (fault.kind == FaultKind::Unplug && fault.device.empty()) {
         if (error) *error = "an unplug fault needs a device";
         return false;

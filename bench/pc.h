@@ -289,8 +289,8 @@ private:
     void Leave(Device& device, int backMs, const std::string& why);
     void Return(Device& device);
     bool UnknownHandle(LogEntry& entry);
-    // Vendor request faults: unplugging, failing, short reads.
-    bool UnplugFaults(LogEntry& entry, Device& device);
+    void BusUnplugFaults(const Device& device, const Setup& setup);
+    bool DeviceUnplugFaults(LogEntry& entry, Device& device);
     void Changed() { ++m_serial; }
 
     // The devices keep this one; it forwards to the clock in use.
@@ -330,7 +330,7 @@ private:
     tessaro::Handle m_nextFile = 0x1000;
     uint32_t m_nextHandle = 1;
     uint32_t m_reEnumerateMs = 1000;
-    uint64_t m_busRequests = 0;                // vendor requests that reached a device
+    uint64_t m_busRequests = 0;                // vendor requests the driver received
     std::map<uint32_t, std::string> m_retired;  // handles of earlier enumerations, by device
 
     std::vector<LogEntry> m_log;

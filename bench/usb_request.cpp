@@ -29,25 +29,34 @@ void AddNote(LogEntry& entry, const std::string& note) {
 
 }  // namespace
 
-// Counts the request and lets the unplug faults act; false (already
-// recorded) when the request's own device left.
-bool Pc::UnplugFaults(LogEntry& entry, Device& device) {
-    ++device.m_requests;
-    const uint64_t busRequest = ++m_busRequests;
+// Unplug faults that watch the whole bus: a device leaves at the N-th vendor
+// request the driver receives, or at a request that matches.
+void Pc::BusUnplugFaults(const Device& device, const Setup& s) {
     for (auto& f : m_faults) {
         if (f.first.kind != FaultKind::Unplug) continue;
         bool strikes = false;
+        std::string why;
         if (f.first.at) {
-            strikes = busRequest == f.first.at;
-        } else if (f.first.device == device.Name()) {
-            strikes = ++f.second == f.first.after + 1;
+            strikes = m_busRequests == f.first.at;
+            why = "unplugged at request " + std::to_string(f.first.at) + " of the bus";
+        } else if (f.first.on) {
+            Fault match = f.first;
+            match.device = f.first.onDevice;
+            strikes = Matches(match, device.Name(), s) && FaultHits(f.first, f.second);
+            why = "unplugged at a request to " + device.Name();
         }
-        if (!strikes) continue;
-        Device* target = FindDevice(f.first.device);
-        if (!target || !target->m_plugged) continue;
-        const std::string why =
-            f.first.at ? "unplugged at request " + std::to_string(f.first.at) + " of the bus" : "unplugged";
-        Leave(*target, f.first.replugMs, why);
+        Device* target = strikes ? FindDevice(f.first.device) : nullptr;
+        if (target) Leave(*target, f.first.replugMs, why);
+    }
+}
+
+// Counts the device's request and lets the unplug faults that count the
+// device's own requests act; false (already recorded) when it left.
+bool Pc::DeviceUnplugFaults(LogEntry& entry, Device& device) {
+    ++device.m_requests;
+    for (auto& f : m_faults) {
+        if (f.first.kind != FaultKind::Unplug || f.first.at || f.first.on || f.first.device != device.Name()) continue;
+        if (++f.second == f.first.after + 1) Leave(device, f.first.replugMs, "unplugged");
     }
     if (device.m_plugged) return true;
     return Fail(entry, tessaro::win::kErrDeviceNotConnected, "device unplugged");
@@ -63,6 +72,7 @@ bool Pc::UsbRequest(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t
     s.wValue = Get16(in + 10);
     s.wIndex = Get16(in + 12);
     s.wLength = Get16(in + 14);
+    ++m_busRequests;
     const bool toHost = (s.bmRequestType & 0x80) != 0;
     std::vector<uint8_t> data(s.wLength, 0);
     if (!toHost) {
@@ -78,9 +88,10 @@ bool Pc::UsbRequest(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t
     FunctionState* function = nullptr;
     if (!FindFunction(entry.handle, &device, &function)) return UnknownHandle(entry);
     entry.device = device->Name();
+    BusUnplugFaults(*device, s);
     if (!device->m_plugged || !function->spec.present || !function->enabled)
-        return Fail(entry, tessaro::win::kErrDeviceNotConnected);
-    if (!UnplugFaults(entry, *device)) return false;
+        return Fail(entry, tessaro::win::kErrDeviceNotConnected, device->m_plugged ? "" : "device unplugged");
+    if (!DeviceUnplugFaults(entry, *device)) return false;
 
     // Every fault counts its matches, whichever of them strikes.
     const Fault* early = nullptr;

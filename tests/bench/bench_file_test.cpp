@@ -218,14 +218,20 @@ TEST(BenchFile, DocumentedExamplesLoad) {
     const std::string dir = ::testing::TempDir() + "bench_doc_examples/";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    // Unlabelled fenced blocks that hold a block ("end") are bench files.
     std::vector<std::string> examples;
-    size_t pos = 0;
-    while ((pos = text.find("```\n", pos)) != std::string::npos) {
-        const size_t end = text.find("```", pos + 4);
-        if (end == std::string::npos) break;
-        const std::string block = text.substr(pos + 4, end - pos - 4);
-        if (block.find("\nend\n") != std::string::npos) examples.push_back(block);
-        pos = text.find('\n', end) + 1;
+    std::istringstream doc_lines(text);
+    std::string fence_line, block, info;
+    bool inside = false;
+    while (std::getline(doc_lines, fence_line)) {
+        if (fence_line.rfind("```", 0) != 0) {
+            if (inside) block += fence_line + "\n";
+            continue;
+        }
+        if (inside && info.empty() && block.find("\nend\n") != std::string::npos) examples.push_back(block);
+        if (!inside) info = fence_line.substr(3);
+        inside = !inside;
+        block.clear();
     }
     ASSERT_GE(examples.size(), 5u);
     for (const std::string& example : examples) {

@@ -161,6 +161,11 @@ TEST(UnplugFault, AnyHubLeavesAtTheNthRequestOfTheBus) {
         // Counted per hub, as before, and back at the end.
         {"fault unplug B after 1 replug", "B", 1, 0, {0x0B41, 0x0B42, 0x0B43}, 0, {0x0B41, 0x0B42, 0x0B43}},
         {"fault unplug B after 1 replug", "B", 2, 2, {0x0B41, 0x0B43, 0x0B42}, 0, {0x0B41, 0x0B43, 0x0B42}},
+        // At a request that matches, to any device: A leaves when B gets its second ISP entry.
+        {"fault unplug A on device B request 0x81 nth 2 replug 10", "B", 3, 0, {0x0B42, 0x0B43}, 10,
+         {0x0B42, 0x0B43, 0x0B41}},
+        {"fault unplug A on device C request 0x81", "B", 3, 0, {0x0B41, 0x0B42, 0x0B43}, 0,
+         {0x0B41, 0x0B42, 0x0B43}},
     };
     for (const Case& k : cases) {
         auto pc = Bench(std::string(kThreeHubs) + k.fault + "\n");
@@ -256,7 +261,8 @@ TEST(BenchFile, NewDirectivesAreCheckedWhenRead) {
         {"fault short count 2", "count goes with from"},
         {"fault short from 0", "from counts from 1"},
         {"fault unplug A at 0", "requests are counted from 1"},
-        {"fault unplug A when 3", "unplug <device> after <n> | at <n> [replug [<ms>]]"},
+        {"fault unplug A when 3", "unplug <device> after <n> | at <n> | on <fields> [replug [<ms>]]"},
+        {"fault unplug A on device Ghost", "fault names the unknown device Ghost"},
         {"fault unplug A at 3 replug soon", "milliseconds is not a number: soon"},
         {"re-enumerate later", "milliseconds is not a number: later"},
     };
