@@ -174,7 +174,10 @@ bool Pc::DriverControl(tessaro::Handle h, uint32_t code, const void* inVoid, uin
     }
     case kUsbRequest:
         ok = UsbRequest(entry, in, inSize, out, outSize);
-        if (!ok) return false;  // already recorded
+        if (!ok) {  // already recorded
+            RestartLeaves();
+            return false;
+        }
         break;
     case kGetInstanceId:
     case kGetContainerId:
@@ -187,7 +190,16 @@ bool Pc::DriverControl(tessaro::Handle h, uint32_t code, const void* inVoid, uin
     entry.ok = ok;
     if (returned) *returned = entry.returned;
     Record(entry);
+    RestartLeaves();
     return true;
+}
+
+// A hub that was told to restart answered first and leaves the bus now.
+void Pc::RestartLeaves() {
+    if (!m_restarting) return;
+    Device* restarting = m_restarting;
+    m_restarting = nullptr;
+    Leave(*restarting, m_restartMs, "software reset");
 }
 
 bool Pc::Identity(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,

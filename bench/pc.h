@@ -288,6 +288,7 @@ private:
     // much later, at the end of the list and with new handles.
     void Leave(Device& device, int backMs, const std::string& why);
     void Return(Device& device);
+    void RestartLeaves();
     bool UnknownHandle(LogEntry& entry);
     void BusUnplugFaults(const Device& device, const Setup& setup);
     bool DeviceUnplugFaults(LogEntry& entry, Device& device);
@@ -330,6 +331,8 @@ private:
     tessaro::Handle m_nextFile = 0x1000;
     uint32_t m_nextHandle = 1;
     uint32_t m_reEnumerateMs = 1000;
+    Device* m_restarting = nullptr;  // leaves the bus once its reset request is recorded
+    int m_restartMs = 0;
     uint64_t m_busRequests = 0;                // vendor requests the driver received
     std::map<uint32_t, std::string> m_retired;  // handles of earlier enumerations, by device
 

@@ -118,7 +118,10 @@ bool Pc::UsbRequest(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t
             }
             const int delay =
                 device->m_spec.reEnumerateMs >= 0 ? device->m_spec.reEnumerateMs : static_cast<int>(m_reEnumerateMs);
-            if (delay > 0) Leave(*device, delay, "software reset");
+            if (delay > 0) {
+                m_restarting = device;
+                m_restartMs = delay;
+            }
         }
     }
     entry.note = outcome.note;

@@ -119,6 +119,8 @@ TEST(ReEnumeration, AResetHubLeavesAndComesBackAsANewDevice) {
             EXPECT_EQ(c.HandleOf(0), old);
             continue;
         }
+        // The reset is answered first, then the hub leaves.
+        EXPECT_EQ(pc->Log().back().note, "A left the bus (software reset), back in " + std::to_string(k.backMs) + " ms");
         EXPECT_EQ(Pids(c), (std::vector<uint16_t>{0x0B42, 0x0B43})) << k.setting;
         EXPECT_FALSE(pc->FindDevice("A")->Plugged());
         pc->Virtual()->Advance(k.backMs - 1);
