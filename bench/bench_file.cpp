@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "bench/bench_file_parts.h"
 #include "bench/pc.h"
 #include "platform/memory_registry.h"
 
@@ -15,152 +16,7 @@ namespace bench {
 
 namespace {
 
-struct Tokens {
-    std::vector<std::string> words;
-    int line = 0;
-};
-
-bool Tokenize(const std::string& text, std::vector<std::string>& out, std::string& error) {
-    out.clear();
-    size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++i;
-        } else if (c == '#') {
-            break;
-        } else if (c == '"') {
-            const size_t close = text.find('"', i + 1);
-            if (close == std::string::npos) {
-                error = "missing closing quote";
-                return false;
-            }
-            out.push_back(text.substr(i + 1, close - i - 1));
-            i = close + 1;
-        } else {
-            size_t j = i;
-            while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != '\r' && text[j] != '#' &&
-                   text[j] != '"')
-                ++j;
-            out.push_back(text.substr(i, j - i));
-            i = j;
-        }
-    }
-    return true;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return text;
-}
-
-// A cursor over the words of one line; the first failure keeps its reason.
-class Cursor {
-public:
-    explicit Cursor(const Tokens& t) : m_words(t.words), m_pos(1) {}
-
-    bool More() const { return m_pos < m_words.size(); }
-    std::string Peek() const { return More() ? Lower(m_words[m_pos]) : std::string(); }
-    bool Accept(const char* word) {
-        if (Peek() != word) return false;
-        ++m_pos;
-        return true;
-    }
-    bool Text(std::string& out, const std::string& what) {
-        if (!More()) return Error("missing " + what);
-        out = m_words[m_pos++];
-        return true;
-    }
-    bool Number(uint64_t& out, const std::string& what, uint64_t max) {
-        std::string t;
-        if (!Text(t, what)) return false;
-        uint64_t scale = 1;
-        if (!t.empty() && (t.back() == 'K' || t.back() == 'k')) {
-            scale = 1024;
-            t.pop_back();
-        } else if (!t.empty() && (t.back() == 'M' || t.back() == 'm')) {
-            scale = 1024 * 1024;
-            t.pop_back();
-        }
-        char* end = nullptr;
-        const bool hex = t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
-        if (t.empty() || t[0] == '-' || t[0] == '+') return Error(what + " is not a number: " + m_words[m_pos - 1]);
-        const unsigned long long v = std::strtoull(t.c_str(), &end, hex ? 16 : 10);
-        if (*end != '\0') return Error(what + " is not a number: " + m_words[m_pos - 1]);
-        if (v > max / scale) return Error(what + " is too large: " + m_words[m_pos - 1]);
-        out = v * scale;
-        return true;
-    }
-    template <typename T>
-    bool Value(T& out, const std::string& what, uint64_t max) {
-        uint64_t v = 0;
-        if (!Number(v, what, max)) return false;
-        out = static_cast<T>(v);
-        return true;
-    }
-    // A byte in hexadecimal, with or without 0x: "C7", "0xC7", "5".
-    bool Byte(uint8_t& out, const std::string& what) {
-        std::string t;
-        if (!Text(t, what)) return false;
-        std::string digits = t;
-        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits = digits.substr(2);
-        char* end = nullptr;
-        const unsigned long v = std::strtoul(digits.c_str(), &end, 16);
-        if (digits.empty() || digits.size() > 2 || *end != '\0')
-            return Error(what + " is not a hexadecimal byte: " + t);
-        out = static_cast<uint8_t>(v);
-        return true;
-    }
-    bool IsByte() const {
-        if (!More()) return false;
-        std::string d = m_words[m_pos];
-        if (d.size() > 2 && d[0] == '0' && (d[1] == 'x' || d[1] == 'X')) d = d.substr(2);
-        if (d.empty() || d.size() > 2) return false;
-        for (char c : d)
-            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        return true;
-    }
-    bool Bytes(std::vector<uint8_t>& out, const std::string& what) {
-        out.clear();
-        while (IsByte()) {
-            uint8_t b = 0;
-            Byte(b, what);
-            out.push_back(b);
-        }
-        if (out.empty()) {
-            uint8_t b = 0;
-            return More() ? Byte(b, what) : Error("missing " + what);
-        }
-        return true;
-    }
-    bool YesNo(bool& out, const std::string& what) {
-        std::string t;
-        if (!Text(t, what)) return false;
-        t = Lower(t);
-        if (t == "yes" || t == "on" || t == "1") {
-            out = true;
-        } else if (t == "no" || t == "off" || t == "0") {
-            out = false;
-        } else {
-            return Error(what + " must be yes or no, not " + t);
-        }
-        return true;
-    }
-    bool End() {
-        if (More()) return Error("unexpected \"" + m_words[m_pos] + "\"");
-        return true;
-    }
-    bool Error(const std::string& text) {
-        if (m_error.empty()) m_error = text;
-        return false;
-    }
-    const std::string& ErrorText() const { return m_error; }
-
-private:
-    const std::vector<std::string>& m_words;
-    size_t m_pos;
-    std::string m_error;
-};
+using namespace file;
 
 class Parser {
 public:
@@ -177,9 +33,6 @@ private:
     bool FlashLine(const Tokens& t, FlashPart& part);
     bool DeviceLine(const Tokens& t, DeviceSpec& spec, bool hub);
     bool FunctionLine(Cursor& c, FunctionSpec& f);
-    bool FaultLine(Cursor& c, Fault& f);
-    bool Selection(Cursor& c, Fault& f);
-    bool SystemFaultLine(Cursor& c, SystemFault& f);
     bool Later(const Tokens& t);
     bool Setup(Cursor& c);
 
@@ -372,43 +225,6 @@ bool Parser::Setup(Cursor& c) {
     return true;
 }
 
-bool Parser::SystemFaultLine(Cursor& c, SystemFault& f) {
-    bool ok = true;
-    if (c.Accept("start")) {
-        f.kind = SystemFault::Kind::Start;
-        ok = c.Text(f.program, "program name");
-    } else if (c.Accept("powercfg")) {
-        f.kind = SystemFault::Kind::Powercfg;
-        ok = c.Text(f.contains, "POWERCFG option");
-        if (ok && (f.contains[0] == '-' || f.contains[0] == '/')) f.contains = f.contains.substr(1);
-        f.error = 1;
-    } else if (c.Accept("privilege")) {
-        f.kind = SystemFault::Kind::Privilege;
-        f.error = 1300;  // ERROR_NOT_ALL_ASSIGNED
-    } else if (c.Accept("shutdown")) {
-        f.kind = SystemFault::Kind::Shutdown;
-        f.error = 5;
-    } else {
-        c.Accept("devices");
-        f.kind = SystemFault::Kind::DeviceList;
-        f.error = 13;
-    }
-    while (ok && c.More()) {
-        if (c.Accept("contains") && f.kind == SystemFault::Kind::Start)
-            ok = c.Text(f.contains, "text");
-        else if (c.Accept("nth"))
-            ok = c.Value(f.nth, "n", UINT32_MAX);
-        else if (c.Accept("first"))
-            ok = c.Value(f.first, "count", UINT32_MAX);
-        else if (c.Accept("error"))
-            ok = c.Value(f.error, "error", UINT32_MAX);
-        else
-            ok = c.Error("unknown fault field \"" + c.Peek() + "\"");
-    }
-    if (ok && f.nth && f.first) ok = c.Error("nth and first exclude each other");
-    return ok;
-}
-
 bool Parser::Global(const Tokens& t) {
     Cursor c(t);
     const std::string word = Lower(t.words[0]);
@@ -490,6 +306,10 @@ bool Parser::Global(const Tokens& t) {
         } else {
             ok = c.Error("box default <button>, box answer <button>..., or box quiet");
         }
+    } else if (word == "re-enumerate") {
+        uint32_t ms = 0;
+        ok = c.Value(ms, "milliseconds", 600000);
+        if (ok) m_pc.SetReEnumerateDelay(ms);
     } else if (word == "latency") {
         uint32_t ms = 0;
         ok = c.Value(ms, "milliseconds", 60000);
@@ -529,11 +349,11 @@ bool Parser::Global(const Tokens& t) {
         const std::string kind = c.Peek();
         if (kind == "start" || kind == "powercfg" || kind == "privilege" || kind == "shutdown" || kind == "devices") {
             SystemFault f;
-            ok = SystemFaultLine(c, f);
+            ok = ParseSystemFault(c, f);
             if (ok) m_pc.AddSystemFault(f);
         } else {
             Fault f;
-            ok = FaultLine(c, f);
+            ok = ParseFault(c, f);
             if (ok) m_faults.push_back({f, t.line});
         }
         return ok ? true : Fail(t.line, c.ErrorText());
@@ -639,7 +459,8 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
     bool ok = true;
     const bool storeWord = word == "store" || word == "content" || word == "fill" || word == "put" ||
                            word == "save" || word == "isp" || word == "store-type" || word == "phy" ||
-                           word == "phy-default" || word == "after-reset" || word == "code";
+                           word == "phy-default" || word == "after-reset" || word == "code" ||
+                           word == "max-transfer";
     if (!hub && storeWord) return Fail(t.line, "\"" + word + "\" belongs to a hub; a device has no controller");
     if (word == "function") {
         FunctionSpec f;
@@ -674,8 +495,16 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
             ok = c.Error("code is mask or own");
         }
     } else if (word == "after-reset") {
-        if (!c.Accept("bcd-device")) ok = c.Error("after-reset bcd-device <n>");
-        if (ok) ok = c.Value(d.resetBcdDevice, "bcdDevice", 0xFFFF);
+        if (c.Accept("bcd-device"))
+            ok = c.Value(d.resetBcdDevice, "bcdDevice", 0xFFFF);
+        else if (c.Accept("re-enumerate"))
+            ok = c.Value(d.reEnumerateMs, "milliseconds", 600000);
+        else if (c.Accept("stays"))
+            d.reEnumerateMs = 0;
+        else
+            ok = c.Error("after-reset bcd-device <n> | re-enumerate <ms> | stays");
+    } else if (word == "max-transfer") {
+        ok = c.Value(d.maxTransfer, "bytes", 0xFFFF);
     } else if (word == "store") {
         if (c.Accept("spi")) {
             d.store = StoreKind::Spi;
@@ -784,69 +613,6 @@ bool Parser::FunctionLine(Cursor& c, FunctionSpec& f) {
             ok = c.Error("unknown function field \"" + c.Peek() + "\"");
         }
     }
-    return ok;
-}
-
-bool Parser::Selection(Cursor& c, Fault& f) {
-    if (c.Accept("device") || c.Accept("hub")) return c.Text(f.device, "device name");
-    if (c.Accept("type")) return c.Value(f.bmRequestType, "bmRequestType", 0xFF);
-    if (c.Accept("request")) return c.Value(f.bRequest, "bRequest", 0xFF);
-    if (c.Accept("value")) return c.Value(f.wValue, "wValue", 0xFFFF);
-    if (c.Accept("index")) return c.Value(f.wIndex, "wIndex", 0xFFFF);
-    if (c.Accept("nth")) return c.Value(f.nth, "n", UINT32_MAX);
-    if (c.Accept("first")) return c.Value(f.first, "count", UINT32_MAX);
-    if (c.Accept("error")) return c.Value(f.error, "error", UINT32_MAX);
-    return c.Error("unknown fault field \"" + c.Peek() + "\"");
-}
-
-bool Parser::FaultLine(Cursor& c, Fault& f) {
-    bool ok = true;
-    if (c.Accept("fail")) {
-        f.kind = FaultKind::FailRequest;
-        while (ok && c.More()) {
-            if (c.Accept("applied"))
-                f.applied = true;
-            else
-                ok = Selection(c, f);
-        }
-    } else if (c.Accept("flip")) {
-        f.kind = FaultKind::FlipBit;
-        bool haveByte = false, haveBit = false;
-        while (ok && c.More()) {
-            if (c.Accept("byte")) {
-                ok = c.Value(f.byteIndex, "byte index", 0xFFFF);
-                haveByte = true;
-            } else if (c.Accept("bit")) {
-                ok = c.Value(f.bit, "bit", 7);
-                haveBit = true;
-            } else {
-                ok = Selection(c, f);
-            }
-        }
-        if (ok && (!haveByte || !haveBit)) ok = c.Error("a flip needs byte <i> and bit <b>");
-    } else if (c.Accept("unplug")) {
-        f.kind = FaultKind::Unplug;
-        ok = c.Text(f.device, "device name");
-        if (ok && !c.Accept("after")) ok = c.Error("unplug <device> after <n>");
-        if (ok) ok = c.Value(f.after, "request count", UINT32_MAX);
-    } else if (c.Accept("ioctl")) {
-        f.kind = FaultKind::FailIoctl;
-        std::string code;
-        ok = c.Text(code, "control code");
-        f.ioctl = ControlCodeByName(code);
-        if (ok && !f.ioctl) ok = c.Error("unknown control code " + code);
-        while (ok && c.More()) ok = Selection(c, f);
-    } else if (c.Accept("open")) {
-        f.kind = FaultKind::FailOpen;
-        f.error = 2;
-        while (ok && c.More()) ok = Selection(c, f);
-    } else if (c.Accept("guid")) {
-        f.kind = FaultKind::FailGuid;
-        while (ok && c.More()) ok = Selection(c, f);
-    } else {
-        ok = c.Error("fault fail|flip|unplug|ioctl|open|guid ...");
-    }
-    if (ok && f.nth && f.first) ok = c.Error("nth and first exclude each other");
     return ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace bench {
 
@@ -23,7 +24,7 @@ std::string Hex4(unsigned v) {
 
 Controller::Controller(const DeviceSpec& spec, const FlashPart& part, tessaro::IClock& clock)
     : m_kind(spec.store), m_spiStoreType(spec.spiStoreTypeByte), m_isp(spec.startsInIsp),
-      m_phyDefault(spec.phyDefault) {
+      m_phyDefault(spec.phyDefault), m_maxTransfer(spec.maxTransfer) {
     if (m_kind == StoreKind::Spi)
         m_flash = std::make_unique<SpiFlash>(part, clock);
     else
@@ -52,6 +53,11 @@ Outcome Controller::Handle(const Setup& s, uint8_t* data) {
     const bool ispEntry = s.bRequest == 0x81 && s.wValue == 0x0001;
     const bool unprotect = s.bRequest == 0x83 && s.wLength == 0 && (s.wValue & 0xFF) == 0x06;
     if (m_flash && !ispEntry && !unprotect) m_flash->OtherRequest();
+    // The controller stages a store read or write in its page buffer; a
+    // longer data stage does not fit.
+    if ((s.bRequest == 0x82 || s.bRequest == 0x83) && s.wLength > m_maxTransfer)
+        return Stall("data stage of " + std::to_string(s.wLength) + " bytes, the controller takes at most " +
+                     std::to_string(m_maxTransfer));
 
     switch (s.bRequest) {
     case 0x81:
@@ -97,8 +103,11 @@ Outcome Controller::Command(const Setup& s) {
 Outcome Controller::Read(const Setup& s, uint8_t* data) {
     if (s.bmRequestType != kVendorIn) return Stall("read with the wrong request type");
     if (s.wValue == 0x0004) {
-        std::fill(data, data + s.wLength, 0);
-        if (s.wLength > 0) data[0] = m_kind == StoreKind::Eeprom ? 1 : m_spiStoreType;
+        // The store type is one status byte of the controller; it answers
+        // nothing else at this wValue.
+        if (s.wIndex != 0) return Stall("store-type read with wIndex " + Hex4(s.wIndex) + ", not 0");
+        if (s.wLength != 1) return Stall("store-type read of " + std::to_string(s.wLength) + " bytes, not 1");
+        data[0] = m_kind == StoreKind::Eeprom ? 1 : m_spiStoreType;
         return Done();
     }
     if (s.wValue == 0x0100 || s.wValue == 0x0200) {

@@ -1,7 +1,8 @@
 // The hub controller: answers the vendor requests of the hub's default pipe
 // the way the chip does.  A request it does not know, one for the other kind
 // of store, or one with the wrong direction or length is STALLed; requests
-// that change the store need ISP mode.
+// that change the store need ISP mode.  A store read or write longer than
+// the controller's page buffer is STALLed.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +67,7 @@ private:
     int m_ispEntries = 0;
     int m_resets = 0;
     uint8_t m_phyDefault;
+    uint32_t m_maxTransfer;
     std::map<std::pair<uint16_t, uint16_t>, std::pair<uint8_t, bool>> m_phy;  // value, read-only
 };
 

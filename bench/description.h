@@ -53,7 +53,7 @@ struct EepromPart {
     int addressBytes = 1;
     uint32_t pageSize = 8;
     bool writeProtected = false;  // WP pin tied high: writes are acknowledged and dropped
-    uint32_t writeTimeMs = 0;     // internal write cycle; the part acknowledges nothing meanwhile
+    uint32_t writeTimeMs = 5;     // internal write cycle; the part acknowledges nothing meanwhile
 };
 
 // The usual EEPROM of a size: up to 2 KiB one address byte and 8-byte pages
@@ -107,6 +107,13 @@ struct DeviceSpec {
     EepromPart eeprom;
     uint16_t bcdDevice = 0x0100;    // what its functions report
     int resetBcdDevice = -1;        // bcdDevice after a software reset; -1: unchanged
+    // After a software reset the hub leaves the bus and is listed again, with
+    // new handles, this many ms later; 0: it stays listed with its handles;
+    // -1: the PC's default.
+    int reEnumerateMs = -1;
+    // Largest data stage of a store read or write the controller takes (its
+    // page buffer); a longer one is STALLed.
+    uint32_t maxTransfer = 256;
     bool maskRom = false;           // runs its mask ROM (descriptive; bcdDevice shows it)
     bool startsInIsp = false;
     uint8_t spiStoreTypeByte = 0x00;  // store type answer of an SPI hub (EEPROM hubs answer 1)
@@ -128,6 +135,7 @@ enum class FaultKind {
     FailIoctl,    // a control code fails with error
     FailOpen,     // opening the driver fails with error
     FailGuid,     // CoCreateGuid fails
+    ShortRead,    // a read completes with fewer data bytes than asked
 };
 
 struct Fault {
@@ -139,13 +147,20 @@ struct Fault {
     int wValue = -1;
     int wIndex = -1;
     uint32_t ioctl = 0;    // FailIoctl: the control code
-    // Of the matching calls: only the nth (1-based), or the first `first`;
-    // both 0: every one.
+    // Of the matching calls: only the nth (1-based), the first `first`, or
+    // from the `from`-th on (`count` of them, 0: all); all 0: every one.
     uint32_t nth = 0;
     uint32_t first = 0;
+    uint32_t from = 0;
+    uint32_t count = 0;
     uint32_t error = 31;   // ERROR_GEN_FAILURE
     bool applied = false;  // FailRequest: the device acts, the transfer still fails
     uint32_t after = 0;    // Unplug: vendor requests the device still answers
+    uint32_t at = 0;       // Unplug: instead, leave at this vendor request of the bus (1-based)
+    bool on = false;       // Unplug: instead, leave at the requests the fields select, to any device
+    std::string onDevice;  // Unplug with on: the device those requests go to (empty: any)
+    int replugMs = -1;     // Unplug: back at the end of the list this many ms later; -1: never
+    uint32_t deliver = 0;  // ShortRead: data bytes the read delivers
     uint32_t byteIndex = 0;
     uint32_t bit = 0;
 };

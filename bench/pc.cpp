@@ -1,6 +1,7 @@
 #include "bench/pc.h"
 
 #include "bench/adapters.h"
+#include "bench/wire.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,15 +15,7 @@ namespace bench {
 
 namespace {
 
-constexpr uint32_t kGetDeviceNum = 0x00222000;
-constexpr uint32_t kEnumDevices = 0x00222004;
-constexpr uint32_t kUsbRequest = 0x00222008;
-constexpr uint32_t kGetInstanceId = 0x00222024;
-constexpr uint32_t kGetContainerId = 0x0022202C;
-constexpr uint32_t kDeviceNumAnswer = 23;  // SerialNo, DevNum and room for one record
-constexpr uint32_t kRecordSize = 15;
-constexpr uint32_t kHeaderSize = 16;
-constexpr uint32_t kIdentityHeader = 12;
+using namespace wire;
 
 const struct {
     const char* name;
@@ -32,24 +25,6 @@ const struct {
               {"USB_REQUEST", kUsbRequest},
               {"GET_INSTANCE_ID", kGetInstanceId},
               {"GET_CONTAINER_ID", kGetContainerId}};
-
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return text;
-}
 
 std::string Format(const char* format, unsigned a, unsigned b, unsigned c) {
     char text[128];
@@ -64,11 +39,6 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
     return !file.bad();
 }
 
-bool Matches(const Fault& f, const std::string& device, const Setup& s) {
-    return (f.device.empty() || f.device == device) && (f.bmRequestType < 0 || f.bmRequestType == s.bmRequestType) &&
-           (f.bRequest < 0 || f.bRequest == s.bRequest) && (f.wValue < 0 || f.wValue == s.wValue) &&
-           (f.wIndex < 0 || f.wIndex == s.wIndex);
-}
 
 }  // namespace
 
@@ -356,6 +326,10 @@ bool Pc::AddFault(const Fault& fault, std::string* error) {
         if (error) *error = "fault names the unknown device " + fault.device;
         return false;
     }
+    if (fault.kind == FaultKind::Unplug && !fault.onDevice.empty() && !FindDevice(fault.onDevice)) {
+        if (error) *error = "fault names the unknown device " + fault.onDevice;
+        return false;
+    }
     if (fault.kind == FaultKind::Unplug && fault.device.empty()) {
         if (error) *error = "an unplug fault needs a device";
         return false;
@@ -383,24 +357,6 @@ std::vector<std::string> Pc::DeviceNames() const {
     std::vector<std::string> names;
     for (const auto& d : m_devices) names.push_back(d->Name());
     return names;
-}
-
-void Pc::Unplug(const std::string& name) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    Device* d = FindDevice(name);
-    if (d && d->m_plugged) {
-        d->m_plugged = false;
-        Changed();
-    }
-}
-
-void Pc::Plug(const std::string& name) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    Device* d = FindDevice(name);
-    if (d && !d->m_plugged) {
-        d->m_plugged = true;
-        Changed();
-    }
 }
 
 std::vector<LogEntry> Pc::Log() const {
@@ -437,278 +393,6 @@ bool Pc::SaveStores(std::string* error) {
         }
     }
     return ok;
-}
-
-// --- the filter driver -------------------------------------------------------------------
-
-void Pc::Record(LogEntry& entry) {
-    entry.seq = ++m_seq;
-    m_log.push_back(entry);
-    if (m_logPath.empty()) return;
-    std::FILE* file = std::fopen(m_logPath.c_str(), m_logStarted ? "a" : "w");
-    if (!file) return;
-    m_logStarted = true;
-    std::fprintf(file, "%s\n", FormatLogEntry(entry).c_str());
-    std::fclose(file);
-}
-
-bool Pc::Fail(LogEntry& entry, uint32_t error, const std::string& note) {
-    entry.ok = false;
-    entry.error = error;
-    if (!note.empty()) entry.note = entry.note.empty() ? note : entry.note + "; " + note;
-    Record(entry);
-    tessaro::SetLastError(error);
-    return false;
-}
-
-tessaro::Handle Pc::DriverOpen(const std::string& name) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    LogEntry entry;
-    entry.kind = LogEntry::Kind::Open;
-    entry.timeMs = Clock().NowMs();
-    entry.note = name;
-    const Fault* hit = nullptr;
-    for (auto& f : m_faults)
-        if (f.first.kind == FaultKind::FailOpen && FaultHits(f.first, f.second) && !hit) hit = &f.first;
-    if (hit) {
-        Fail(entry, hit->error, "fault");
-        return tessaro::kInvalidHandle;
-    }
-    if (!m_installed || Lower(name) != "\\\\.\\vxusbflt") {
-        Fail(entry, tessaro::win::kErrFileNotFound);
-        return tessaro::kInvalidHandle;
-    }
-    const tessaro::Handle h = m_nextFile++;
-    m_open.push_back(h);
-    entry.ok = true;
-    entry.returned = static_cast<uint32_t>(h);
-    Record(entry);
-    return h;
-}
-
-void Pc::DriverClose(tessaro::Handle h) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    LogEntry entry;
-    entry.kind = LogEntry::Kind::Close;
-    entry.timeMs = Clock().NowMs();
-    auto it = std::find(m_open.begin(), m_open.end(), h);
-    entry.ok = it != m_open.end();
-    if (!entry.ok) entry.error = tessaro::win::kErrInvalidHandle;
-    if (it != m_open.end()) m_open.erase(it);
-    Record(entry);
-}
-
-std::vector<const FunctionState*> Pc::Listed() const {
-    std::vector<const FunctionState*> out;
-    for (const auto& d : m_devices) {
-        if (!d->m_plugged) continue;
-        for (const FunctionState& f : d->m_functions)
-            if (f.spec.present && f.enabled) out.push_back(&f);
-    }
-    return out;
-}
-
-bool Pc::FindFunction(uint32_t handle, Device** device, FunctionState** function) {
-    for (auto& d : m_devices)
-        for (FunctionState& f : d->m_functions)
-            if (f.handle == handle) {
-                *device = d.get();
-                *function = &f;
-                return true;
-            }
-    return false;
-}
-
-void Pc::SpendLatency() {
-    if (!m_latency) return;
-    // On a virtual clock the bus time moves the clock without counting as a
-    // wait of the tool.
-    if (tessaro::VirtualClock* v = Virtual())
-        v->Advance(m_latency);
-    else
-        Clock().Sleep(m_latency);
-}
-
-bool Pc::DriverControl(tessaro::Handle h, uint32_t code, const void* inVoid, uint32_t inSize, void* outVoid,
-                       uint32_t outSize, uint32_t* returned) {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    const uint8_t* in = static_cast<const uint8_t*>(inVoid);
-    uint8_t* out = static_cast<uint8_t*>(outVoid);
-    LogEntry entry;
-    entry.kind = LogEntry::Kind::Control;
-    entry.timeMs = Clock().NowMs();
-    entry.code = code;
-    entry.inSize = inSize;
-    entry.outSize = outSize;
-    if (returned) *returned = 0;
-
-    if (std::find(m_open.begin(), m_open.end(), h) == m_open.end())
-        return Fail(entry, tessaro::win::kErrInvalidHandle, "driver not open");
-    const Fault* hit = nullptr;
-    for (auto& f : m_faults)
-        if (f.first.kind == FaultKind::FailIoctl && f.first.ioctl == code && FaultHits(f.first, f.second) && !hit)
-            hit = &f.first;
-    if (hit) return Fail(entry, hit->error, "fault");
-
-    bool ok = false;
-    switch (code) {
-    case kGetDeviceNum: {
-        if (!out || outSize < kDeviceNumAnswer) return Fail(entry, tessaro::win::kErrInsufficientBuffer);
-        Put32(out, m_serial);
-        Put32(out + 4, static_cast<uint32_t>(Listed().size()));
-        entry.returned = 8;
-        ok = true;
-        break;
-    }
-    case kEnumDevices: {
-        const std::vector<const FunctionState*> listed = Listed();
-        const uint32_t need = 8 + kRecordSize * static_cast<uint32_t>(listed.size());
-        if (!out || outSize < need) return Fail(entry, tessaro::win::kErrInsufficientBuffer);
-        Put32(out, m_serial);
-        Put32(out + 4, static_cast<uint32_t>(listed.size()));
-        uint8_t* r = out + 8;
-        for (const FunctionState* f : listed) {
-            Device* device = nullptr;
-            FunctionState* function = nullptr;
-            FindFunction(f->handle, &device, &function);
-            const size_t index = static_cast<size_t>(function - device->m_functions.data());
-            Put32(r, f->handle);
-            Put16(r + 4, f->spec.devType);
-            Put16(r + 6, f->spec.vid);
-            Put16(r + 8, f->spec.pid);
-            Put16(r + 10, device->BcdDevice(index));
-            Put16(r + 12, f->spec.bcdUsb);
-            r[14] = f->spec.reserved;
-            r += kRecordSize;
-        }
-        entry.returned = need;
-        ok = true;
-        break;
-    }
-    case kUsbRequest:
-        ok = UsbRequest(entry, in, inSize, out, outSize);
-        if (!ok) return false;  // already recorded
-        break;
-    case kGetInstanceId:
-    case kGetContainerId:
-        ok = Identity(entry, in, inSize, out, outSize, code == kGetContainerId);
-        if (!ok) return false;
-        break;
-    default:
-        return Fail(entry, tessaro::win::kErrInvalidFunction, "unknown control code");
-    }
-    entry.ok = ok;
-    if (returned) *returned = entry.returned;
-    Record(entry);
-    return true;
-}
-
-bool Pc::Identity(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
-                  bool container) {
-    if (!in || inSize < kIdentityHeader) return Fail(entry, tessaro::win::kErrInvalidParameter, "record too short");
-    entry.handle = Get32(in + 4);
-    const uint32_t room = Get32(in + 8);
-    Device* device = nullptr;
-    FunctionState* function = nullptr;
-    if (!FindFunction(entry.handle, &device, &function))
-        return Fail(entry, tessaro::win::kErrInvalidParameter, "unknown handle");
-    entry.device = device->Name();
-    if (!device->m_plugged || !function->spec.present || !function->enabled)
-        return Fail(entry, tessaro::win::kErrDeviceNotConnected);
-    if (room == 0 || inSize < kIdentityHeader + room)
-        return Fail(entry, tessaro::win::kErrInvalidParameter, "text size field does not fit the record");
-    const std::string& text = container ? function->spec.containerId : function->spec.instanceId;
-    if (text.size() + 1 > room) return Fail(entry, tessaro::win::kErrInsufficientBuffer, "text longer than its field");
-    if (!out || outSize < kIdentityHeader + room) return Fail(entry, tessaro::win::kErrInsufficientBuffer);
-    if (out != in) std::memmove(out, in, kIdentityHeader);
-    std::memset(out + kIdentityHeader, 0, room);
-    std::memcpy(out + kIdentityHeader, text.data(), text.size());
-    entry.returned = kIdentityHeader + room;
-    entry.note = text.empty() ? "(none)" : text;
-    return true;
-}
-
-bool Pc::UsbRequest(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize) {
-    if (!in || inSize < kHeaderSize) return Fail(entry, tessaro::win::kErrInvalidParameter, "record too short");
-    entry.vendor = true;
-    entry.handle = Get32(in + 4);
-    Setup& s = entry.setup;
-    s.bmRequestType = in[8];
-    s.bRequest = in[9];
-    s.wValue = Get16(in + 10);
-    s.wIndex = Get16(in + 12);
-    s.wLength = Get16(in + 14);
-    const bool toHost = (s.bmRequestType & 0x80) != 0;
-    std::vector<uint8_t> data(s.wLength, 0);
-    if (!toHost) {
-        if (inSize < kHeaderSize + s.wLength)
-            return Fail(entry, tessaro::win::kErrInvalidParameter, "record shorter than its data");
-        std::copy(in + kHeaderSize, in + kHeaderSize + s.wLength, data.begin());
-        entry.data = data;
-    }
-    if (!out || outSize < kHeaderSize + (toHost ? s.wLength : 0u))
-        return Fail(entry, tessaro::win::kErrInsufficientBuffer);
-
-    Device* device = nullptr;
-    FunctionState* function = nullptr;
-    if (!FindFunction(entry.handle, &device, &function))
-        return Fail(entry, tessaro::win::kErrInvalidParameter, "unknown handle");
-    entry.device = device->Name();
-    if (!device->m_plugged || !function->spec.present || !function->enabled)
-        return Fail(entry, tessaro::win::kErrDeviceNotConnected);
-
-    ++device->m_requests;
-    for (auto& f : m_faults) {
-        if (f.first.kind != FaultKind::Unplug || f.first.device != device->Name()) continue;
-        if (++f.second > f.first.after) {
-            device->m_plugged = false;
-            Changed();
-            return Fail(entry, tessaro::win::kErrDeviceNotConnected, "device unplugged");
-        }
-    }
-    // Every fault counts its matches, whichever of them strikes.
-    const Fault* early = nullptr;
-    const Fault* late = nullptr;
-    for (auto& f : m_faults) {
-        if (f.first.kind != FaultKind::FailRequest || !Matches(f.first, device->Name(), s)) continue;
-        if (!FaultHits(f.first, f.second)) continue;
-        const Fault*& slot = f.first.applied ? late : early;
-        if (!slot) slot = &f.first;
-    }
-    if (early) return Fail(entry, early->error, "fault");
-
-    SpendLatency();
-    Outcome outcome;
-    if (!device->m_controller) {
-        outcome = Outcome{false, "STALL: not a hub of the family"};
-    } else {
-        const int resetsBefore = device->m_controller->Resets();
-        outcome = device->m_controller->Handle(s, data.data());
-        if (device->m_controller->Resets() != resetsBefore && device->m_spec.resetBcdDevice >= 0) {
-            device->m_bcd = static_cast<uint16_t>(device->m_spec.resetBcdDevice);
-            device->m_restarted = true;
-        }
-    }
-    entry.note = outcome.note;
-    if (!outcome.ok) return Fail(entry, tessaro::win::kErrGenFailure);
-
-    if (toHost) {
-        for (auto& f : m_faults) {
-            if (f.first.kind != FaultKind::FlipBit || !Matches(f.first, device->Name(), s)) continue;
-            if (!FaultHits(f.first, f.second)) continue;
-            if (f.first.byteIndex < data.size()) {
-                data[f.first.byteIndex] ^= static_cast<uint8_t>(1u << f.first.bit);
-                entry.note += entry.note.empty() ? "bit flipped" : "; bit flipped";
-            }
-        }
-        entry.data = data;
-    }
-    if (late) return Fail(entry, late->error, "fault after the device acted");
-
-    if (out != in) std::memmove(out, in, kHeaderSize);
-    if (toHost) std::copy(data.begin(), data.end(), out + kHeaderSize);
-    entry.returned = kHeaderSize + s.wLength;
-    return true;
 }
 
 }  // namespace bench

@@ -115,6 +115,8 @@ private:
     std::vector<uint8_t> m_noStore;
     bool m_plugged = true;
     bool m_restarted = false;  // a software reset applied the after-reset bcdDevice
+    bool m_returning = false;  // off the bus, listed again at m_returnAtMs
+    uint64_t m_returnAtMs = 0;
     uint16_t m_bcd = 0;
     uint32_t m_requests = 0;
 };
@@ -144,6 +146,10 @@ public:
     void SetDriverInstalled(bool installed);
     void SetSerialNo(uint32_t serial);
     void SetLatency(uint32_t ms);
+    // How long a hub stays off the bus after a software reset before it is
+    // listed again with new handles; 0: it stays listed with its handles.
+    // A hub's own setting (DeviceSpec::reEnumerateMs) wins.
+    void SetReEnumerateDelay(uint32_t ms);
     void UseRealClock();
     // Device time follows this clock (a test's own virtual clock, say); null
     // goes back to the PC's own.  Ports() hands it out as the clock port.
@@ -200,7 +206,7 @@ public:
     Device* FindDevice(const std::string& name);
     std::vector<std::string> DeviceNames() const;
     void Unplug(const std::string& name);
-    void Plug(const std::string& name);
+    void Plug(const std::string& name);  // back at its old place in the list, with its handles
     bool DriverInstalled() const;
     uint32_t SerialNo() const;
 
@@ -276,6 +282,16 @@ private:
                   bool container);
     bool UsbRequest(LogEntry& entry, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
     void SpendLatency();
+    // Devices whose time off the bus is over are listed again.
+    void Tick();
+    // The device leaves the bus; with backMs >= 0 it is listed again that
+    // much later, at the end of the list and with new handles.
+    void Leave(Device& device, int backMs, const std::string& why);
+    void Return(Device& device);
+    void RestartLeaves();
+    bool UnknownHandle(LogEntry& entry);
+    void BusUnplugFaults(const Device& device, const Setup& setup);
+    bool DeviceUnplugFaults(LogEntry& entry, Device& device);
     void Changed() { ++m_serial; }
 
     // The devices keep this one; it forwards to the clock in use.
@@ -314,6 +330,11 @@ private:
     std::vector<tessaro::Handle> m_open;
     tessaro::Handle m_nextFile = 0x1000;
     uint32_t m_nextHandle = 1;
+    uint32_t m_reEnumerateMs = 1000;
+    Device* m_restarting = nullptr;  // leaves the bus once its reset request is recorded
+    int m_restartMs = 0;
+    uint64_t m_busRequests = 0;                // vendor requests the driver received
+    std::map<uint32_t, std::string> m_retired;  // handles of earlier enumerations, by device
 
     std::vector<LogEntry> m_log;
     uint64_t m_seq = 0;

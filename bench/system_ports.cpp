@@ -15,6 +15,7 @@ bool FaultHits(const Fault& fault, uint32_t& matches) {
     ++matches;
     if (fault.nth) return matches == fault.nth;
     if (fault.first) return matches <= fault.first;
+    if (fault.from) return matches >= fault.from && (!fault.count || matches - fault.from < fault.count);
     return true;
 }
 

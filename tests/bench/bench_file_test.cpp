@@ -47,7 +47,7 @@ TEST(BenchFile, ErrorsNameFileAndLine) {
     EXPECT_EQ(Error("hub H\n  store eeprom 256\n  function\n  put 250 text \"ABCDEFGH\"\nend\n"),
               "t.bench:1: put at 0xFA of 8 bytes lies outside the store of 256 bytes");
     EXPECT_EQ(Error("fault unplug Ghost after 3\n"), "t.bench:1: fault names the unknown device Ghost");
-    EXPECT_EQ(Error("fault fail nth 1 first 2\n"), "t.bench:1: nth and first exclude each other");
+    EXPECT_EQ(Error("fault fail nth 1 first 2\n"), "t.bench:1: nth, first and from exclude each other");
     EXPECT_EQ(Error("box answer maybe\n"), "t.bench:1: unknown button maybe");
     EXPECT_EQ(Error("hub H\n  store eeprom 256\n  function instance \"a b\n"), "t.bench:3: missing closing quote");
     EXPECT_EQ(Error("end\n"), "t.bench:1: \"end\" without a block");
@@ -218,14 +218,20 @@ TEST(BenchFile, DocumentedExamplesLoad) {
     const std::string dir = ::testing::TempDir() + "bench_doc_examples/";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    // Unlabelled fenced blocks that hold a block ("end") are bench files.
     std::vector<std::string> examples;
-    size_t pos = 0;
-    while ((pos = text.find("```\n", pos)) != std::string::npos) {
-        const size_t end = text.find("```", pos + 4);
-        if (end == std::string::npos) break;
-        const std::string block = text.substr(pos + 4, end - pos - 4);
-        if (block.find("\nend\n") != std::string::npos) examples.push_back(block);
-        pos = text.find('\n', end) + 1;
+    std::istringstream doc_lines(text);
+    std::string fence_line, block, info;
+    bool inside = false;
+    while (std::getline(doc_lines, fence_line)) {
+        if (fence_line.rfind("```", 0) != 0) {
+            if (inside) block += fence_line + "\n";
+            continue;
+        }
+        if (inside && info.empty() && block.find("\nend\n") != std::string::npos) examples.push_back(block);
+        if (!inside) info = fence_line.substr(3);
+        inside = !inside;
+        block.clear();
     }
     ASSERT_GE(examples.size(), 5u);
     for (const std::string& example : examples) {

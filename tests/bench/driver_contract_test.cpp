@@ -250,6 +250,7 @@ end
     Client c(*pc);
     EXPECT_EQ(Le16(c.Records()[0].data() + 10), 0x0400);
     ASSERT_TRUE(c.Command(c.HandleOf(0), 0x81, 0x0003));
+    pc->Virtual()->Advance(1000);  // off the bus while it restarts
     EXPECT_EQ(Le16(c.Records()[0].data() + 10), 0x1234);
 }
 

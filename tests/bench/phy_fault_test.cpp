@@ -15,7 +15,7 @@ namespace {
 
 const char* kHubs = R"(
 hub A
-  store eeprom 256
+  store eeprom 256 write-time 0   # back-to-back writes: the fault tests count them
   isp yes
   phy-default 0x11
   phy 0x0201 0x0005 0x44
