@@ -4,7 +4,6 @@
 
 #include "app/frontends.h"
 #include "bench/activation.h"
-#include "platform/native.h"
 #include "platform/winconst.h"
 #include "settings/CIniFile.h"
 
@@ -56,7 +55,6 @@ bool CTessaroApp::InitInstance(const std::string& commandLine) {
 }
 
 int TessaroMain(const std::string& commandLine) {
-    tessaro::HardenProcess();
     bench::Activation bench = bench::InstallFromEnvironment();
     if (bench.Failed()) return 1;
     TheApp().InitInstance(commandLine);

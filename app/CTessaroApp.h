@@ -31,7 +31,7 @@ public:
 // The one application object of the process.
 CTessaroApp& TheApp();
 
-// The program's entry after the system-specific one: process hardening, the
-// bench when TESSARO_BENCH asks for it, then InitInstance.  Returns the exit
-// code (0).
+// The program's entry after the system-specific one (which hardens the
+// process first of all): the bench when TESSARO_BENCH asks for it, then
+// InitInstance.  Returns the exit code (0).
 int TessaroMain(const std::string& commandLine);

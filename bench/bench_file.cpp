@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "bench/bench_file_parts.h"
+#include "bench/confined_paths.h"
 #include "bench/pc.h"
 #include "platform/memory_registry.h"
 
@@ -189,7 +190,7 @@ bool Parser::Later(const Tokens& t) {
     } else if (word == "setup") {
         c.Accept("package");
         std::string file, why;
-        ok = c.Text(file, "setup program file name");
+        ok = c.FileName(file, "setup program file name", m_pc.BaseFolder());
         if (ok && !m_pc.SetSetupPackage(file, &why)) ok = c.Error(why);
     }
     if (ok) ok = c.End();
@@ -316,7 +317,7 @@ bool Parser::Global(const Tokens& t) {
         if (ok) m_pc.SetLatency(ms);
     } else if (word == "log") {
         std::string path;
-        ok = c.Text(path, "log file name");
+        ok = c.FileName(path, "log file name", m_pc.BaseFolder());
         if (ok) m_pc.SetLogFile(path);
     } else if (word == "driver") {
         if (c.Accept("installed"))
@@ -366,17 +367,17 @@ bool Parser::Global(const Tokens& t) {
             ok = c.Error("machine 64-bit or 32-bit");
     } else if (word == "program") {
         std::string file;
-        ok = c.Text(file, "the program's file name");
+        ok = c.FileName(file, "the program's file name", m_pc.BaseFolder());
         if (ok) m_pc.SetProgram(file);
     } else if (word == "drive-c") {
         std::string folder;
-        ok = c.Text(folder, "folder");
+        ok = c.FileName(folder, "drive C folder", m_pc.BaseFolder());
         if (ok) m_pc.SetDriveC(folder);
     } else if (word == "desktop") {
         std::string folder;
         if (c.Accept("fail"))
             m_pc.SetDesktop(std::string(), true);
-        else if ((ok = c.Text(folder, "folder")))
+        else if ((ok = c.FileName(folder, "desktop folder", m_pc.BaseFolder())))
             m_pc.SetDesktop(folder, false);
     } else if (word == "power" && c.Accept("scheme")) {
         std::string guid, name;
@@ -532,7 +533,7 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
             ok = c.Error("store spi <flash part> or store eeprom <size>");
         }
     } else if (word == "content") {
-        ok = c.Text(d.contentFile, "content file name");
+        ok = c.FileName(d.contentFile, "content file name", m_pc.BaseFolder());
     } else if (word == "fill") {
         ok = c.Byte(d.fill, "fill byte");
     } else if (word == "put") {
@@ -550,7 +551,7 @@ bool Parser::DeviceLine(const Tokens& t, DeviceSpec& d, bool hub) {
         }
         if (ok) d.puts.push_back({offset, bytes});
     } else if (word == "save") {
-        ok = c.Text(d.saveFile, "file name");
+        ok = c.FileName(d.saveFile, "save file name", m_pc.BaseFolder());
     } else if (word == "isp") {
         ok = c.YesNo(d.startsInIsp, "isp");
     } else if (word == "store-type") {

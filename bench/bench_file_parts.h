@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+
+#include "bench/confined_paths.h"
 #include <vector>
 
 #include "bench/pc.h"
@@ -68,6 +70,13 @@ public:
         if (!More()) return Error("missing " + what);
         out = m_words[m_pos++];
         return true;
+    }
+    // A file or folder the bench reads or writes: inside the bench file's folder.
+    bool FileName(std::string& out, const std::string& what, const std::string& baseFolder) {
+        if (!Text(out, what)) return false;
+        const std::string why = OutsideBenchFolder(baseFolder, out);
+        if (why.empty()) return true;
+        return Error(what + " \"" + out + "\" " + why + "; a bench keeps its files in its own folder");
     }
     bool Number(uint64_t& out, const std::string& what, uint64_t max) {
         std::string t;

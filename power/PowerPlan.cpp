@@ -201,7 +201,13 @@ int LaunchSuspendHelper(int value, const std::string& programFolder) {
     start.verb = "open";
     start.file = power::JoinPath(folder, "pwrsusp.exe");
     start.parameters = Format("%d", value & 0xFF);
-    start.directory = folder;
+    // The helper runs as administrator: it starts in the system folder, so
+    // that nothing it looks for in its current folder can be a planted file.
+    start.directory = Sys().process->SystemDirectory();
+    if (start.directory.empty()) {
+        DebugLog("System folder unknown: pwrsusp.exe not started\n");
+        return 0;
+    }
     start.show = win::kSwHide;
     start.mask = win::kSeeMaskNoCloseProcess | win::kSeeMaskFlagDdeWait;
     power::ProgramRun run = power::StartProgram(start, false, 0, false);

@@ -49,6 +49,7 @@ bool SchemeGuidFromAnswer(const std::string& answer, std::string& guid);
 int ChangePowerPlanUsbSelectiveSuspend(int value, int silent);
 
 // Starts "pwrsusp.exe" from the program folder with the value, hidden and
-// without waiting; on Windows other than major version 6 nothing is started
-// and success is reported.  1 success, 0 failure.
+// without waiting, with the system folder as its working folder; on Windows
+// other than major version 6 nothing is started and success is reported.
+// 1 success, 0 failure.
 int LaunchSuspendHelper(int value, const std::string& programFolder);

@@ -10,14 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
-#if defined(_WIN32)
-#define OpenPipe _popen
-#define ClosePipe _pclose
-#else
-#define OpenPipe popen
-#define ClosePipe pclose
-#endif
+#include "pwrsusp/system.h"
 
 namespace {
 
@@ -38,51 +33,42 @@ bool IsGuid(const char* text) {
     return true;
 }
 
-// Runs a command whose output is not needed; false when it cannot be started.
-bool Run(const char* command) {
-    FILE* pipe = OpenPipe(command, "r");
-    if (!pipe) return false;
-    ClosePipe(pipe);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else can load a DLL.
+    pwrsusp::HardenProcess();
     if (argc != 2) return -1;
     int value = std::atoi(argv[1]);
 
-    char line[1024] = {};
-    FILE* pipe = OpenPipe("POWERCFG -GETACTIVESCHEME", "r");
-    if (!pipe) {
+    std::string line;
+    if (!pwrsusp::RunPowercfg("-GETACTIVESCHEME", &line)) {
         std::printf("popen failed\n");
         return -1;
     }
-    if (!std::fgets(line, sizeof line, pipe)) line[0] = '\0';
-    ClosePipe(pipe);
 
-    const char* mark = std::strstr(line, "GUID");
+    const char* mark = std::strstr(line.c_str(), "GUID");
     if (!mark || std::strlen(mark) < 6 + 36 || !IsGuid(mark + 6)) {
         std::printf("invalid power scheme string\n");
         return -1;
     }
-    char scheme[37];
-    std::memcpy(scheme, mark + 6, 36);
-    scheme[36] = '\0';
+    const std::string scheme(mark + 6, 36);
 
-    char command[512];
-    std::snprintf(command, sizeof command, "POWERCFG -SETACVALUEINDEX %s %s %s %d", scheme, kSubgroup, kSetting, value);
-    if (!Run(command)) {
+    char arguments[512];
+    std::snprintf(arguments, sizeof arguments, "-SETACVALUEINDEX %s %s %s %d", scheme.c_str(), kSubgroup, kSetting,
+                  value);
+    if (!pwrsusp::RunPowercfg(arguments, nullptr)) {
         std::printf("popen failed\n");
         return -1;
     }
-    std::snprintf(command, sizeof command, "POWERCFG -SETDCVALUEINDEX %s %s %s %d", scheme, kSubgroup, kSetting, value);
-    if (!Run(command)) {
+    std::snprintf(arguments, sizeof arguments, "-SETDCVALUEINDEX %s %s %s %d", scheme.c_str(), kSubgroup, kSetting,
+                  value);
+    if (!pwrsusp::RunPowercfg(arguments, nullptr)) {
         std::printf("popen failed\n");
         return -1;
     }
-    std::snprintf(command, sizeof command, "POWERCFG -SETACTIVE %s", scheme);
-    if (!Run(command)) {
+    std::snprintf(arguments, sizeof arguments, "-SETACTIVE %s", scheme.c_str());
+    if (!pwrsusp::RunPowercfg(arguments, nullptr)) {
         std::printf("popen failed\n");
         return -1;
     }

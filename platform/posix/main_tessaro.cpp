@@ -2,8 +2,10 @@
 #include <string>
 
 #include "app/CTessaroApp.h"
+#include "platform/native.h"
 
 int main(int argc, char** argv) {
+    tessaro::HardenProcess();
     std::string arguments;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) arguments += ' ';

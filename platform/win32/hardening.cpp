@@ -8,7 +8,7 @@
 namespace tessaro {
 
 void HardenProcess() {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (!kernel) return;
     // Windows 8 and later, and 7 with its update: system folder only.
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
@@ -16,9 +16,9 @@ void HardenProcess() {
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (setDefault) setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
     // Everywhere from XP SP1 on: the current folder leaves the search path.
-    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
-    auto setDir = reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (setDir) setDir("");
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+    auto setDir = reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+    if (setDir) setDir(L"");
 }
 
 }  // namespace tessaro

@@ -5,6 +5,7 @@
 
 #include "app/CTessaroApp.h"
 #include "app/frontends.h"
+#include "platform/native.h"
 #include "ui/CIspDlg.h"
 
 namespace {
@@ -19,6 +20,9 @@ void RunMainDialog(CTessaroApp& app) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    // First of all: the common controls, the shell and everything else load
+    // DLLs of their own, and none of them may come from the program folder.
+    tessaro::HardenProcess();
     ui::win32::Install(instance);
     frontends::Registered().mainDialog = RunMainDialog;
     return TessaroMain(arguments ? arguments : "");

@@ -55,11 +55,31 @@ public:
     }
 };
 
+// The folder of this program's own file, with its trailing backslash.
+std::string RealProgramFolder() {
+    char buf[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    std::string path(buf, n);
+    const size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The debug log file is named by an environment variable that any program of
+// the user can set, while the tool runs as administrator: it is only a bare
+// name, kept in the real program folder (not the bench's).
 class Win32DebugOutput : public IDebugOutput {
 public:
     void Output(const char* text) override {
         OutputDebugStringA(text);
-        AppendDebugLogFile(text);
+        static const std::string folder = RealProgramFolder();
+        if (folder.empty()) return;
+        const std::string refusal = AppendDebugLogFile(text, DebugLogNames::BareNameInFolder, folder);
+        if (!refusal.empty()) {
+            OutputDebugStringA(refusal.c_str());
+            std::fputs(refusal.c_str(), stderr);
+            std::fflush(stderr);
+        }
     }
 };
 

@@ -27,9 +27,10 @@ inline uint32_t Le32(const uint8_t* p) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-inline std::unique_ptr<bench::Pc> Bench(const std::string& text) {
+// The bench's files (saved stores, request log) lie in folder.
+inline std::unique_ptr<bench::Pc> Bench(const std::string& text, const std::string& folder = ".") {
     std::string error;
-    auto pc = bench::Pc::FromText("box quiet\n" + text, ".", &error);
+    auto pc = bench::Pc::FromText("box quiet\n" + text, folder, &error);
     if (!pc) throw std::runtime_error(error);
     return pc;
 }

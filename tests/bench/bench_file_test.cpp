@@ -97,7 +97,7 @@ TEST(BenchFile, StoresAreWrittenAtExitButNotAfterAFailedParse) {
     const std::string out = dir + "saved_store.bin";
     std::remove(out.c_str());
     {
-        auto pc = Bench("hub H\n  store eeprom 256\n  isp yes\n  save " + out + "\n  function\nend\n");
+        auto pc = Bench("hub H\n  store eeprom 256\n  isp yes\n  save saved_store.bin\n  function\nend\n", dir);
         Client c(*pc);
         c.Write(c.HandleOf(0), 0x0200, 0x10, {0x42});
     }
@@ -107,7 +107,10 @@ TEST(BenchFile, StoresAreWrittenAtExitButNotAfterAFailedParse) {
     EXPECT_EQ(static_cast<uint8_t>(saved[0x11]), 0xFF);
 
     std::remove(out.c_str());
-    EXPECT_NE(Error("hub H\n  store eeprom 256\n  save " + out + "\n  function\nend\nbogus\n"), "(parsed)");
+    std::string error;
+    EXPECT_EQ(bench::Pc::FromText("hub H\n  store eeprom 256\n  save saved_store.bin\n  function\nend\nbogus\n", dir,
+                                  &error),
+              nullptr);
     EXPECT_TRUE(ReadFile(out).empty()) << "a bench that failed to load writes nothing";
 }
 

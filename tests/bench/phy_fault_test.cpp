@@ -163,7 +163,7 @@ TEST(RequestLog, RecordsEveryCallInMemoryAndInItsFile) {
     const std::string path = ::testing::TempDir() + "bench_requests.log";
     std::remove(path.c_str());
     {
-        auto pc = Bench("log " + path + "\n" + kHubs);
+        auto pc = Bench("log bench_requests.log\n" + std::string(kHubs), ::testing::TempDir());
         Client c(*pc);
         c.Records();
         c.Write(1, 0x0200, 0x10, {0xAA, 0xBB});

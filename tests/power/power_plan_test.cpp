@@ -194,7 +194,7 @@ TEST_F(PowerTest, AStaleAnswerThatCannotBeRemovedStopsTheChange) {
     EXPECT_TRUE(Parameters().empty());
 }
 
-TEST_F(PowerTest, SuspendHelperStartsFromTheProgramFolderOnWindowsSixOnly) {
+TEST_F(PowerTest, SuspendHelperStartsFromTheProgramFolderInTheSystemFolderOnWindowsSixOnly) {
     sys.WriteIniWithLog("");
     struct Case {
         const char* os;
@@ -213,7 +213,7 @@ TEST_F(PowerTest, SuspendHelperStartsFromTheProgramFolderOnWindowsSixOnly) {
         const tessaro::ShellStart& s = process->starts[0];
         EXPECT_EQ(s.file, sys.ProgramFolder() + "pwrsusp.exe");
         EXPECT_EQ(s.parameters, c.parameter);
-        EXPECT_EQ(s.directory, sys.ProgramFolder());
+        EXPECT_EQ(s.directory, kSystem) << "nothing of the program folder is found by a bare name";
         EXPECT_EQ(s.show, win::kSwHide);
         EXPECT_EQ(s.mask, 0x140u);
         EXPECT_TRUE(process->waits.empty()) << "nobody waits for the helper";

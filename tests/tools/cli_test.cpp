@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "hub/CHubIsp.h"
 #include "support/programs.h"
@@ -35,10 +36,21 @@ protected:
                       "hub Lite\n  store eeprom 256\n  put 0x1C text \"EROM\"\n"
                       "  function vid 0x2C7E pid 0x0B47 bcd-device 0x0105 bcd-usb 0x0210 handle 9\nend\n");
     }
-    tessaro::test::ProgramRun Cli(const std::string& args, const std::string& bench = "b.bench") {
-        return RunProgram(BuildProgram("tools/tessaro-cli"), "--ini \"" + sys.Native("t.ini") + "\" " + args,
-                          {{"TESSARO_BENCH", sys.Native(bench)}, {"TESSARO_DEBUG_LOG", sys.Native("debug.log")}},
-                          sys.Root());
+    // On Windows the debug log is a bare name kept beside the program: the
+    // program runs from a copy in the test's folder.
+    tessaro::test::ProgramRun Cli(const std::string& args, const std::string& bench = "b.bench",
+                                  const std::string& debugLog = "debug.log") {
+#if defined(_WIN32)
+        const std::string program = sys.Native("tessaro-cli.exe");
+        if (!std::filesystem::exists(program))
+            std::filesystem::copy_file(BuildProgram("tools/tessaro-cli"), program);
+        const std::string log = debugLog;
+#else
+        const std::string program = BuildProgram("tools/tessaro-cli");
+        const std::string log = sys.Native(debugLog);
+#endif
+        return RunProgram(program, "--ini \"" + sys.Native("t.ini") + "\" " + args,
+                          {{"TESSARO_BENCH", sys.Native(bench)}, {"TESSARO_DEBUG_LOG", log}}, sys.Root());
     }
     TestSystem sys;
 };
@@ -64,6 +76,23 @@ TEST_F(CliTest, ARequestLeavesItsTraceInTheDebugLog) {
               std::string::npos)
         << log;
 }
+
+#if defined(_WIN32)
+// The variable is anybody's while the program may run as administrator: a
+// path is refused, and nothing is written there.
+TEST_F(CliTest, ADebugLogPathIsRefusedOnWindows) {
+    const std::string outside = sys.Native("elsewhere\\debug.log");
+    std::filesystem::create_directories(sys.Native("elsewhere"));
+    auto run = Cli("request --hub 0 --type 0xC0 --request 0x82 --value 0 --index 0 --length 9", "b.bench", outside);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(outside));
+    EXPECT_NE(run.err.find("TESSARO_DEBUG_LOG must be a bare file name, kept in the program folder (no folder); \"" +
+                           outside + "\" ignored"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("must be a bare"), run.err.rfind("must be a bare")) << "said once";
+}
+#endif
 
 TEST_F(CliTest, IdentifyAndUpdateOnTheBench) {
     auto id = Cli("identify --hub 1");
