@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-#include "bench/confined_paths.h"
 #include <vector>
 
+#include "bench/confined_paths.h"
 #include "bench/pc.h"
 
 namespace bench {
