@@ -41,6 +41,9 @@ struct Registration {
     Registration(const char* name, const char* usage, Handler handler);
 };
 
+// The whole command: global options, the bench, the subcommand; its exit code.
+int Main(const std::vector<std::string>& words);
+
 // Prints "tessaro-cli: <text>" on standard error and returns 1.
 int Fail(const std::string& text);
 
