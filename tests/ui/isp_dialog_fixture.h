@@ -134,6 +134,13 @@ private:
     const char* m_name;
 };
 
+// The main dialog, which also takes a command whatever state its button is
+// in, as it does from a WM_COMMAND another program sends.
+class CommandedIspDlg : public CIspDlg {
+public:
+    void Command(int id) { OnCommand(id, ui::kBnClicked); }
+};
+
 // One dialog and its window.
 struct Session {
     explicit Session(ui::WorkerMode mode = ui::WorkerMode::Stepped) : m(dlg, mode) {}
@@ -141,7 +148,7 @@ struct Session {
         std::vector<std::string> v = m.Violations();
         EXPECT_TRUE(v.empty()) << v.front();
     }
-    CIspDlg dlg;
+    CommandedIspDlg dlg;
     MemoryDialog m;
 };
 

@@ -138,6 +138,32 @@ TEST_F(IspDialogTest, AFailingHubStopsTheRunWithItsReason) {
     EXPECT_TRUE(m.IsEnabled(IDC_DO_ISP));
 }
 
+// A hub that cannot be identified is never written, so a run over such hubs
+// alone updated nothing and must not say it did.  The dialog offers neither
+// Select Bin nor Do ISP then: the image comes from the console's package
+// check and Do ISP as a command.
+TEST_F(IspDialogTest, NoHubIdentifiedIsAnErrorNotASuccess) {
+    const std::string unknownHub = "hub X\n  store eeprom 256\n  function vid 0x2C7E pid 0x0B40 bcd-usb 0x0210\nend\n";
+    sys.WriteFile("program/install.iss", std::vector<uint8_t>{'x'});
+    sys.WriteFile("program/uninstall.iss", std::vector<uint8_t>{'x'});
+    sys.WriteFile("program/fw.bin", Class2());
+    for (const char* info : {"InfoLevel=0\n", "InfoLevel=1\n"}) {
+        SCOPED_TRACE(info);
+        MemoryDialog& m = Open(unknownHub, std::string("DisableSelectiveSuspend=0\n") + info);
+        ASSERT_TRUE(m.Alive());
+        ASSERT_EQ(Dlg().HubType(0), CHIP_ID_UNKNOWN);
+        ASSERT_TRUE(Dlg().FindUpdateFiles());
+        size_t boxes = m.Boxes().size();
+        s->dlg.Command(IDC_DO_ISP);
+        Run();
+        ASSERT_EQ(m.Boxes().size(), boxes + 1);
+        ExpectBox(LastBox(), "ISP ERROR!", ui::kMbIconError);
+        EXPECT_EQ(Status(), "No hub was updated: none of the attached hubs could be identified.");
+        EXPECT_EQ(m.Pos(IDC_PROGRESS), 100);
+        EXPECT_EQ(Writes("X"), 0u);
+    }
+}
+
 TEST_F(IspDialogTest, PerHubLoopsStopAtEightHubs) {
     std::string bench;
     for (int i = 1; i <= 9; ++i) bench += LiteHub("L" + std::to_string(i));
