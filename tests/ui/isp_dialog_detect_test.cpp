@@ -129,6 +129,20 @@ TEST_F(IspDialogTest, PerHubSwitchOffIsUndoneAtExit) {
     EXPECT_EQ(a + b, 2u);
 }
 
+TEST_F(IspDialogTest, AHubTheRestoreLeftDisabledIsEnabledAtExit) {
+    // The device list is refused for every enable of the restore (lists 4 to
+    // 7; 1 and 2 are the switch-off's, 3 the restore's disable).
+    MemoryDialog& m = Open(std::string(kFlashPart) + SuspendHub("A", "7&a&0&1") +
+                               "fault devices nth 4\nfault devices nth 5\nfault devices nth 6\nfault devices nth 7\n",
+                           "");
+    ASSERT_TRUE(m.Alive());
+    ASSERT_TRUE(m.Click(IDC_EXIT));
+    ASSERT_FALSE(m.Boxes().empty());
+    ExpectBox(m.Boxes().back(), "Hub VID_2C7E&PID_0B40&REV_9035 was left disabled and is enabled again.",
+              ui::kMbIconInformation);
+    EXPECT_TRUE(sys.Device("A").Enabled(0));
+}
+
 TEST_F(IspDialogTest, DisableSelectiveSuspendZeroChangesNothingOnAnyWindows) {
     for (const char* os : {"os 6.1.7601 sp 1\n", "os 6.2.9200\n", "os 6.3.9600\n"}) {
         MemoryDialog& m = Open(os + std::string(kFlashPart) + SuspendHub("A", "7&a&0&1"));

@@ -95,6 +95,95 @@ int Identify(cli::Args& args) {
     int hub = 0;
     if (!HubOption(args, hub)) return 1;
     cli::QuietIsp isp;
+    int type = isp.GetChipType(hub, 1);
+    if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
+    std::printf("HubType %d %s (%s)\n", type, HubTypeName(type), HubTypeText(type));
+    std::printf("code: %s\n", isp.IsMaskRom(hub) ? "mask ROM" : "own code (from the store)");
+    if (IsSpiHubType(type)) {
+        uint8_t f = 0;
+        if (isp.OpenDevice() && isp.GetFlashIndex(&f, hub)) {
+            std::printf("flash index: %u (block size %u, erase delay %d ms, write delay %d ms)\n", f, isp.GetDataSize(f),
+                        isp.EraseDelay(), isp.WriteDelay());
+        } else {
+            std::printf("flash index: none (%s)\n", isp.m_lasterror.c_str());
+        }
+        isp.CloseDevice();
+    }
+    return 0;
+}
+TESSARO_CLI_COMMAND("identify", "identify --hub N            chip identification (enters ISP mode)", Identify);
+
+int Read(cli::Args& args) {
+    int hub = 0;
+    long mode = 0, length = 0;
+    std::string out;
+    if (!HubOption(args, hub) || !args.Number("--mode", mode, true) || !args.Number("--length", length, true))
+        return 1;
+    if (!args.Option("-o", out)) return cli::Fail("missing -o FILE");
+    if (length < 0 || length > 0x10000) return cli::Fail("--length out of range");
+    cli::QuietIsp isp;
+    isp.LoadFlashInfo();
+    std::vector<uint8_t> data(static_cast<size_t>(length ? length : 1));
+    if (!isp.ReadData(data.data(), static_cast<int>(length), static_cast<int>(mode), static_cast<unsigned>(hub)))
+        return cli::Fail(isp.m_lasterror);
+    data.resize(static_cast<size_t>(length));
+    uint32_t error = 0;
+    if (!WriteWholeFile(out, data.data(), data.size(), error))
+        return cli::Fail("cannot write " + out + ": " + SystemErrorText(error));
+    std::printf("%ld bytes written to %s\n", length, out.c_str());
+    return 0;
+}
+TESSARO_CLI_COMMAND("read", "read --hub N --mode 0|1 --length L -o FILE   the store (0) or the configuration block (1)",
+                    Read);
+
+int Erase(cli::Args& args) {
+    int hub = 0;
+    if (!HubOption(args, hub)) return 1;
+    cli::QuietIsp isp;
+    int type = isp.GetChipType(hub, 1);
+    if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
+    int ok = IsSpiHubType(type) ? isp.EraseFlash(hub, nullptr) : isp.EraseEeprom(hub);
+    if (!ok) return cli::Fail(isp.m_lasterror);
+    std::printf("%s\n", isp.m_lasterror.empty() ? "erased" : isp.m_lasterror.c_str());
+    return 0;
+}
+TESSARO_CLI_COMMAND("erase", "erase --hub N               erase the hub's store", Erase);
+
+int Reset(cli::Args& args) {
+    int hub = 0;
+    if (!HubOption(args, hub)) return 1;
+    cli::QuietIsp isp;
+    if (!isp.SoftwareReset(hub)) return cli::Fail(isp.m_lasterror);
+    std::printf("reset\n");
+    return 0;
+}
+TESSARO_CLI_COMMAND("reset", "reset --hub N               restart the hub", Reset);
+
+int Update(cli::Args& args) {
+    int hub = 0;
+    long imageClass = 0;
+    bool classGiven = false;
+    if (!HubOption(args, hub)) return 1;
+    {
+        std::string text;
+        if (args.Option("--class", text)) {
+            char* end = nullptr;
+            imageClass = std::strtol(text.c_str(), &end, 0);
+            if (text.empty() || *end) return cli::Fail("--class is not a number");
+            classGiven = true;
+        }
+    }
+    bool force = args.Flag("--force");
+    if (args.Rest().size() != 1) return cli::Fail("update needs exactly one IMAGE");
+    const std::string image = args.Rest()[0];
+    std::vector<uint8_t> data;
+    uint32_t error = 0;
+    if (!tessaro::Sys().files->ReadAll(image, data, error))
+        return cli::Fail("Couldn't open firmware file! " + image + ": " + tessaro::Sys().errors->Text(error));
+    if (!classGiven) imageClass = CHubIsp::ClassifyImage(data.data(), static_cast<int>(data.size()));
+    if (imageClass == -1 && !classGiven) return cli::Fail("Cannot determine hub part number in the binary file!");
+
+    cli::QuietIsp isp;
     // The hub identified here is the hub the update writes: should another
     // take its place in between, the update refuses it.
     CHubIsp::OperationScope sameHub(isp);
