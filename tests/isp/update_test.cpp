@@ -6,6 +6,7 @@
 
 #include "hub/CHubIsp.h"
 #include "support/bench_system.h"
+#include "update_expect.h"
 
 using tessaro::test::BenchSystem;
 using tessaro::test::TestFlashPart;
@@ -13,25 +14,8 @@ using tessaro::test::TestFlashRow;
 
 namespace {
 
-std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
-    std::vector<uint8_t> data(size);
-    for (size_t i = 0; i < size; ++i) data[i] = static_cast<uint8_t>(i * 7 + seed + (i >> 8));
-    return data;
-}
-
-// What the store must hold after an update of `data` (already stamped with
-// its container ID by the update): the image padded with 0xFF and the
-// checksum, high byte first, in the last two bytes.
-std::vector<uint8_t> Expected(const std::vector<uint8_t>& data, size_t storeSize, size_t idOffset, size_t idLength,
-                              const uint8_t* id) {
-    std::vector<uint8_t> image(storeSize, 0xFF);
-    std::memcpy(image.data(), data.data(), data.size());
-    std::memcpy(image.data() + idOffset, id, idLength);
-    uint16_t sum = CalcChecksum(image.data(), static_cast<int>(storeSize - 2));
-    image[storeSize - 2] = static_cast<uint8_t>(sum >> 8);
-    image[storeSize - 1] = static_cast<uint8_t>(sum);
-    return image;
-}
+using update_expect::Expected;
+using update_expect::Pattern;
 
 std::vector<uint16_t> Writes(bench::Pc& pc) {
     std::vector<uint16_t> out;
