@@ -14,6 +14,7 @@
 //   H & 0x80        a 32-bit "bytes returned" follows, else it is the length.
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -84,11 +85,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     isp.m_quiet = 1;
     const int hub = settings >> 5;
     if (isp.OpenDevice()) {
+        // A table that was built (it may list no hub: every function was
+        // dropped) holds the maker's hubs only, and every hub it counts can
+        // be read.
         unsigned hubs = 0;
-        isp.GetHubNumber(&hubs);
+        if (!isp.GetHubNumber(&hubs) || hubs > static_cast<unsigned>(kMaxCandidates)) std::abort();
         for (unsigned i = 0; i <= hubs && i < 9; ++i) {
             HubRecord record{};
-            isp.GetHubInfo(&record, i);
+            const int read = isp.GetHubInfo(&record, i);
+            if (i < hubs && (!read || record.devType == 0)) std::abort();
+            if (i == hubs && read) std::abort();
         }
         isp.SetHubIndex(hub);
         isp.CloseDevice();

@@ -92,12 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.SetFileName(IniPath());
     size_t visited = 0;
     for (const std::string& section : sections) {
-        if (++visited > 16) break;
+        if (++visited > 8) break;
         List(*ini, section.c_str(), false, small);
         List(*ini, section.c_str(), true, small);
         List(*ini, section.c_str(), true, large);
         const std::vector<std::string> keys = List(*ini, section.c_str(), false, 8192);
-        for (size_t k = 0; k < keys.size() && k < 16; ++k) {
+        for (size_t k = 0; k < keys.size() && k < 8; ++k) {
             std::unique_ptr<char[]> value(new char[small]);
             const uint32_t n =
                 ini->GetString(section.c_str(), keys[k].c_str(), "default ", value.get(), small, IniPath().c_str());
