@@ -170,7 +170,9 @@ bool BuildSample(const std::string& description, SampleFiles* out, std::string* 
                 if (error) *error = "a class-4 image holds an EEPROM-layout configuration";
                 return false;
             }
-            std::memcpy(image.data(), s.config.data(), std::min(image.size(), s.config.size()));
+            // An EEPROM image shorter than the block takes what fits (an
+            // empty one has no bytes to copy into).
+            std::copy_n(s.config.begin(), std::min(image.size(), s.config.size()), image.begin());
         } else {
             const ConfigLayout wanted = cls == 1 || cls == -1 ? ConfigLayout::Wide : ConfigLayout::Compact;
             const int merge = MergeLength(cls);

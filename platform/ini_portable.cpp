@@ -108,32 +108,32 @@ uint32_t CopyString(const std::string& text, char* buf, uint32_t size) {
     return n;
 }
 
-// Writes a NUL-separated list with a final extra NUL.  When the buffer is too
-// small the last string is cut, two NULs end the buffer and the result is
-// size - 2.
+// Writes a NUL-separated list with a final extra NUL.  The list counts as
+// fitting only when it leaves at least one character of the buffer unused
+// (a list that fills the buffer exactly is reported as cut, as Windows does).
+// When it does not fit, the first size - 2 characters of the list are kept,
+// two NULs end the buffer and the result is size - 2.
 uint32_t CopyList(const std::vector<std::string>& items, char* buf, uint32_t size) {
     if (size == 0) return 0;
-    if (size == 1) {
+    std::string list;
+    for (const std::string& item : items) {
+        list += item;
+        list += '\0';
+    }
+    if (list.size() + 2 <= size) {
+        std::memcpy(buf, list.data(), list.size());
+        buf[list.size()] = '\0';
+        if (list.empty()) buf[1] = '\0';
+        return static_cast<uint32_t>(list.size());
+    }
+    if (size < 2) {
         buf[0] = '\0';
         return 0;
     }
-    uint32_t used = 0;
-    for (const std::string& item : items) {
-        if (used + item.size() + 2 > size) {
-            // Cut: fill what fits, then the two terminating NULs.
-            uint32_t room = size - 2 - used;
-            std::memcpy(buf + used, item.data(), room);
-            buf[size - 2] = '\0';
-            buf[size - 1] = '\0';
-            return size - 2;
-        }
-        std::memcpy(buf + used, item.data(), item.size());
-        used += static_cast<uint32_t>(item.size());
-        buf[used++] = '\0';
-    }
-    buf[used] = '\0';
-    if (used == 0 && size >= 2) buf[1] = '\0';
-    return used;
+    std::memcpy(buf, list.data(), size - 2);
+    buf[size - 2] = '\0';
+    buf[size - 1] = '\0';
+    return size - 2;
 }
 
 class PortableIni : public IIni {

@@ -11,7 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # --- what a fresh Debian machine lacks -----------------------------------------
 ensure_packages cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth
+  mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth \
+  clang libclang-rt-14-dev
 
 # --- native: sanitizers --------------------------------------------------------
 say "native build (AddressSanitizer, UBSan)"
@@ -24,6 +25,9 @@ say "dialog tests under ThreadSanitizer"
 cmake --preset linux-tsan >/dev/null
 cmake --build --preset linux-tsan -j "$jobs" --target test_ui
 ctest --preset linux-tsan
+
+# --- the parsers under libFuzzer (clang tree of its own), briefly -----------------
+scripts/fuzz.sh 15
 
 # --- Windows: a Wine prefix and a display of this run's own ---------------------
 export WINEPREFIX="$top/build/windows/wineprefix"

@@ -135,6 +135,12 @@ TEST(Samples, EdgeImagesForTests) {
     s = Build("[image]\nclass = 1\nsize = 257\n");
     EXPECT_EQ(s.image.size(), 257u);
     EXPECT_EQ(s.imageClass, 1);
+    // An empty or short EEPROM image takes as much of its configuration as fits.
+    s = Build("[image]\nclass = 4\nsize = 0\nmarker = none\ncheck_class = no\n[config]\nvid = 0x2C7E\n");
+    EXPECT_TRUE(s.image.empty());
+    EXPECT_EQ(s.config.size(), 256u);
+    s = Build("[image]\nclass = 4\nsize = 2\nmarker = none\ncheck_class = no\n[config]\nvid = 0x2C7E\n");
+    EXPECT_EQ(s.image, std::vector<uint8_t>(s.config.begin(), s.config.begin() + 2));
 }
 
 TEST(Samples, MistakesAreReportedWithTheirLine) {
@@ -146,6 +152,7 @@ TEST(Samples, MistakesAreReportedWithTheirLine) {
     EXPECT_EQ(BuildError("[image]\nclass = 1\nsize = 0x200\n[config]\nvid = 1\n"),
               "the image is too short for its configuration block at 0x100");
     EXPECT_EQ(BuildError("[image]\nclass = 2\nbytes = 0x5000 01\n"), "bytes lie outside the image");
+    EXPECT_EQ(BuildError("[image]\nclass = 4\nsize = 0\n[config]\nvid = 0x2C7E\n"), "the marker lies outside the image");
     EXPECT_EQ(BuildError("[nonsense]\n"), "line 1: unknown section [nonsense]");
     EXPECT_EQ(BuildError("just words\n"), "line 1: expected key = value");
     EXPECT_EQ(BuildError("# nothing\n"), "the description holds neither an image nor a configuration");

@@ -3,6 +3,10 @@
 // run proves the two agree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "settings/CIniFile.h"
 #include "support/test_system.h"
 
@@ -104,6 +108,85 @@ TEST_P(IniTest, ASectionLongerThanTheBufferListsWholeLinesOnly) {
     ASSERT_GT(lines.size(), 50u);
     ASSERT_LT(lines.size(), written.size());
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], written[i]);
+}
+
+// Lists into buffers around their exact size: a list that fills the buffer to
+// the last byte (or one byte short, with another item following) is cut the
+// way Windows cuts it, and nothing is written past the buffer.  '|' stands
+// for a NUL in the expected text.
+TEST_P(IniTest, ListsAtTheEdgeOfTheBufferAreCutInsideIt) {
+    sys.WriteIni("[P]\nab=1\ncd=2\n[Q]\nab=1\ncd=2\nef=3\n");
+    enum Kind { Keys, Sections, Lines };
+    struct Case {
+        Kind kind;
+        const char* section;
+        uint32_t size;
+        uint32_t count;
+        const char* text;
+    } cases[] = {
+        {Keys, "P", 8, 6, "ab|cd|"},      // room to spare
+        {Keys, "P", 7, 5, "ab|cd"},       // fills the buffer exactly
+        {Keys, "P", 6, 4, "ab|c"},
+        {Keys, "Q", 7, 5, "ab|cd"},       // one byte short, another key follows
+        {Keys, "Q", 8, 6, "ab|cd|"},      // two bytes short, another key follows
+        {Keys, "Q", 11, 9, "ab|cd|ef|"},
+        {Keys, "Q", 2, 0, ""},
+        {Keys, "Q", 1, 0, ""},
+        {Sections, nullptr, 3, 1, "P"},   // one byte short, another section follows
+        {Sections, nullptr, 4, 2, "P|"},
+        {Sections, nullptr, 5, 3, "P|Q"},  // fills the buffer exactly
+        {Sections, nullptr, 6, 4, "P|Q|"},
+        {Lines, "P", 12, 10, "ab=1|cd=2|"},
+        {Lines, "P", 11, 9, "ab=1|cd=2"},  // fills the buffer exactly
+        {Lines, "Q", 11, 9, "ab=1|cd=2"},  // one byte short, another line follows
+        {Lines, "Q", 12, 10, "ab=1|cd=2|"},
+        {Lines, "Q", 17, 15, "ab=1|cd=2|ef=3|"},
+    };
+    const std::string file = sys.ProgramFolder() + "tessaro.ini";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind == Keys ? "keys of " : c.kind == Lines ? "lines of " : "sections ") +
+                     (c.section ? c.section : "") + " in " + std::to_string(c.size));
+        constexpr uint32_t kGuard = 16;
+        std::vector<char> buf(c.size + kGuard, '#');
+        uint32_t n = c.kind == Lines
+                         ? tessaro::Sys().ini->GetSection(c.section, buf.data(), c.size, file.c_str())
+                         : tessaro::Sys().ini->GetString(c.section, nullptr, "", buf.data(), c.size, file.c_str());
+        EXPECT_EQ(n, c.count);
+        std::string got(buf.data(), std::min<uint32_t>(n, c.size));
+        std::replace(got.begin(), got.end(), '\0', '|');
+        EXPECT_EQ(got, c.text);
+        if (n < c.size) EXPECT_EQ(buf[n], '\0');
+        EXPECT_EQ(std::string(buf.end() - kGuard, buf.end()), std::string(kGuard, '#'));
+    }
+}
+
+// The same edges through the reader class: key names of 89 bytes in the
+// 90-byte list, and 4999 bytes of lines in the 5000-byte section read, each
+// followed by one more.
+TEST_P(IniTest, SectionsFillingTheReadersBuffersStayReadable) {
+    std::string text = "[Hub1]\n";
+    for (int i = 0; i < 7; ++i) text += "Key" + std::string(6, char('a' + i)) + "X=1\n";  // 7 x 11 bytes
+    text += "LongKeyName";                                                               // 12 bytes
+    text += "=1\nBinFile=a.bin\n[FlashInfo]\n";
+    std::vector<std::string> written;
+    size_t bytes = 0;
+    for (int i = 0; bytes < 4999; ++i) {
+        std::string line = "part" + std::to_string(1000 + i) + "=01 02 03 04 05 06 07 08 09 0A 0B 0C";
+        if (bytes + line.size() + 1 > 4999) line.resize(4999 - bytes - 1, '0');
+        bytes += line.size() + 1;
+        written.push_back(line);
+        text += line + "\n";
+    }
+    text += "last=EF 40 17\n";
+    sys.WriteIni(text);
+    CIniFile ini = Open();
+    EXPECT_TRUE(ini.SectionExists("Hub1"));
+    EXPECT_EQ(ini.LastCount(), 88);
+    std::vector<std::string> lines = ini.ReadSection("FlashInfo");
+    EXPECT_EQ(ini.LastCount(), 4998);
+    // The buffer is full, so its last line may be cut: only the lines before it count.
+    written.pop_back();
+    EXPECT_EQ(lines, written);
 }
 
 TEST_P(IniTest, AnEditIsSeenAtTheNextRead) {
