@@ -155,7 +155,9 @@ TEST_P(IniTest, ListsAtTheEdgeOfTheBufferAreCutInsideIt) {
         std::string got(buf.data(), std::min<uint32_t>(n, c.size));
         std::replace(got.begin(), got.end(), '\0', '|');
         EXPECT_EQ(got, c.text);
-        if (n < c.size) EXPECT_EQ(buf[n], '\0');
+        if (n < c.size) {
+            EXPECT_EQ(buf[n], '\0');
+        }
         EXPECT_EQ(std::string(buf.end() - kGuard, buf.end()), std::string(kGuard, '#'));
     }
 }
