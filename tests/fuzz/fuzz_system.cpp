@@ -84,6 +84,19 @@ bool MemoryFiles::Delete(const std::string& path, uint32_t& error) {
     return error == 0;
 }
 
+bool MemoryFiles::Rename(const std::string& from, const std::string& to, uint32_t& error) {
+    auto it = m_files.find(from);
+    if (it == m_files.end()) {
+        error = 2;
+        return false;
+    }
+    std::vector<uint8_t> bytes = std::move(it->second);
+    m_files.erase(it);
+    m_files[to] = std::move(bytes);
+    error = 0;
+    return true;
+}
+
 uint32_t TableIni::GetString(const char* section, const char* key, const char* def, char* buf, uint32_t size,
                              const char*) {
     std::vector<std::string> names;

@@ -26,6 +26,7 @@ public:
     bool ReadAll(const std::string& path, std::vector<uint8_t>& out, uint32_t& error) override;
     bool WriteAll(const std::string& path, const void* data, size_t size, uint32_t& error) override;
     bool Delete(const std::string& path, uint32_t& error) override;
+    bool Rename(const std::string& from, const std::string& to, uint32_t& error) override;
     std::string NativePath(const std::string& path) override { return path; }
 
     void Put(const std::string& path, const uint8_t* data, size_t size) { m_files[path].assign(data, data + size); }
