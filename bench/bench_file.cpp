@@ -19,6 +19,28 @@ namespace {
 
 using namespace file;
 
+// "latency 125us", "latency 2ms", "latency 1" (milliseconds, as bench files
+// before microseconds wrote it): the bus time in microseconds, at most a minute.
+bool Latency(Cursor& c, uint32_t& us) {
+    std::string text;
+    if (!c.Text(text, "latency")) return false;
+    std::string digits = Lower(text);
+    uint64_t scale = 1000;
+    if (digits.size() > 2 && digits.compare(digits.size() - 2, 2, "us") == 0) {
+        scale = 1;
+        digits.resize(digits.size() - 2);
+    } else if (digits.size() > 2 && digits.compare(digits.size() - 2, 2, "ms") == 0) {
+        digits.resize(digits.size() - 2);
+    }
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(digits.c_str(), &end, 10);
+    if (digits.empty() || !std::isdigit(static_cast<unsigned char>(digits[0])) || *end != '\0')
+        return c.Error("latency is a number of milliseconds, or of microseconds with \"us\": " + text);
+    if (v > 60000000ULL / scale) return c.Error("latency is too large: " + text);
+    us = static_cast<uint32_t>(v * scale);
+    return true;
+}
+
 class Parser {
 public:
     Parser(Pc& pc, const std::string& fileName) : m_pc(pc), m_file(fileName) {}
@@ -312,9 +334,9 @@ bool Parser::Global(const Tokens& t) {
         ok = c.Value(ms, "milliseconds", 600000);
         if (ok) m_pc.SetReEnumerateDelay(ms);
     } else if (word == "latency") {
-        uint32_t ms = 0;
-        ok = c.Value(ms, "milliseconds", 60000);
-        if (ok) m_pc.SetLatency(ms);
+        uint32_t us = 0;
+        ok = Latency(c, us);
+        if (ok) m_pc.SetLatencyUs(us);
     } else if (word == "log") {
         std::string path;
         ok = c.FileName(path, "log file name", m_pc.BaseFolder());
@@ -390,6 +412,10 @@ bool Parser::Global(const Tokens& t) {
         return true;
     } else if (word == "setup") {
         ok = Setup(c);
+    } else if (word == "powercfg") {
+        uint32_t ms = 0;
+        ok = c.Accept("time") ? c.Value(ms, "milliseconds", 600000) : c.Error("powercfg time MS");
+        if (ok) m_pc.SetPowercfgTime(ms);
     } else {
         return Fail(t.line, "unknown directive \"" + t.words[0] + "\"");
     }

@@ -21,7 +21,22 @@ bool FaultHits(const Fault& fault, uint32_t& matches) {
 
 // --- clock -------------------------------------------------------------------
 
-void RealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::Sleep(uint32_t ms) { SleepUs(static_cast<uint64_t>(ms) * 1000); }
+
+void RealClock::SleepUs(uint64_t us) {
+    using namespace std::chrono;
+    // How late this thread's last wait ended: owed back by the next one.
+    thread_local steady_clock::duration late{};
+    const auto want = duration_cast<steady_clock::duration>(microseconds(us));
+    if (late >= want) {
+        late -= want;
+        return;
+    }
+    const auto deadline = steady_clock::now() + (want - late);
+    std::this_thread::sleep_until(deadline);
+    const auto woke = steady_clock::now();
+    late = woke > deadline ? woke - deadline : steady_clock::duration{};
+}
 
 uint64_t RealClock::NowMs() {
     using namespace std::chrono;

@@ -18,10 +18,16 @@ namespace bench {
 // true when this call is one the fault hits.
 bool FaultHits(const Fault& fault, uint32_t& matches);
 
+// Wall time.  A sleep always ends a little late (the scheduler's wake-up
+// latency); each thread keeps that overshoot and takes it off its next wait,
+// so that every wait ends at the deadline it would have had without the
+// earlier overshoots and thousands of short waits cost their sum, not their
+// sum plus one overshoot each.
 class RealClock : public tessaro::IClock {
 public:
     void Sleep(uint32_t ms) override;
     uint64_t NowMs() override;
+    void SleepUs(uint64_t us);
 };
 
 class GuidSource : public tessaro::IGuid {
