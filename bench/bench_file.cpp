@@ -312,9 +312,9 @@ bool Parser::Global(const Tokens& t) {
         ok = c.Value(ms, "milliseconds", 600000);
         if (ok) m_pc.SetReEnumerateDelay(ms);
     } else if (word == "latency") {
-        uint32_t ms = 0;
-        ok = c.Value(ms, "milliseconds", 60000);
-        if (ok) m_pc.SetLatency(ms);
+        uint32_t us = 0;
+        ok = Latency(c, us);
+        if (ok) m_pc.SetLatencyUs(us);
     } else if (word == "log") {
         std::string path;
         ok = c.FileName(path, "log file name", m_pc.BaseFolder());
@@ -390,6 +390,10 @@ bool Parser::Global(const Tokens& t) {
         return true;
     } else if (word == "setup") {
         ok = Setup(c);
+    } else if (word == "powercfg") {
+        uint32_t ms = 0;
+        ok = c.Accept("time") ? c.Value(ms, "milliseconds", 600000) : c.Error("powercfg time MS");
+        if (ok) m_pc.SetPowercfgTime(ms);
     } else {
         return Fail(t.line, "unknown directive \"" + t.words[0] + "\"");
     }

@@ -173,5 +173,27 @@ bool ParseFault(Cursor& c, Fault& f);
 // "fault start|powercfg|privilege|shutdown|devices ...".
 bool ParseSystemFault(Cursor& c, SystemFault& f);
 
+// "latency 125us", "latency 2ms" or "latency 1" (a bare number is
+// milliseconds): the bus time in microseconds, at most a minute.
+inline bool Latency(Cursor& c, uint32_t& us) {
+    std::string text;
+    if (!c.Text(text, "latency")) return false;
+    std::string digits = Lower(text);
+    uint64_t scale = 1000;
+    if (digits.size() > 2 && digits.compare(digits.size() - 2, 2, "us") == 0) {
+        scale = 1;
+        digits.resize(digits.size() - 2);
+    } else if (digits.size() > 2 && digits.compare(digits.size() - 2, 2, "ms") == 0) {
+        digits.resize(digits.size() - 2);
+    }
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(digits.c_str(), &end, 10);
+    if (digits.empty() || !std::isdigit(static_cast<unsigned char>(digits[0])) || *end != '\0')
+        return c.Error("latency is a number of milliseconds, or of microseconds with \"us\": " + text);
+    if (v > 60000000ULL / scale) return c.Error("latency is too large: " + text);
+    us = static_cast<uint32_t>(v * scale);
+    return true;
+}
+
 }  // namespace file
 }  // namespace bench

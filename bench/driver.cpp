@@ -30,11 +30,12 @@ void Pc::Record(LogEntry& entry) {
     entry.seq = ++m_seq;
     m_log.push_back(entry);
     if (m_logPath.empty()) return;
-    std::FILE* file = std::fopen(m_logPath.c_str(), m_logStarted ? "a" : "w");
-    if (!file) return;
-    m_logStarted = true;
-    std::fprintf(file, "%s\n", FormatLogEntry(entry).c_str());
-    std::fclose(file);
+    // The file is recreated by the first line and stays open; each line is
+    // flushed so that a reader sees the requests made so far.
+    if (!m_logFile) m_logFile = std::fopen(m_logPath.c_str(), "w");
+    if (!m_logFile) return;
+    std::fprintf(m_logFile, "%s\n", FormatLogEntry(entry).c_str());
+    std::fflush(m_logFile);
 }
 
 bool Pc::Fail(LogEntry& entry, uint32_t error, const std::string& note) {
@@ -106,13 +107,23 @@ bool Pc::FindFunction(uint32_t handle, Device** device, FunctionState** function
 }
 
 void Pc::SpendLatency() {
-    if (!m_latency) return;
-    // On a virtual clock the bus time moves the clock without counting as a
-    // wait of the tool.
+    if (!m_latencyUs) return;
+    // The PC's own real clock waits in microseconds.
+    if (&Clock() == &m_real) {
+        m_real.SleepUs(m_latencyUs);
+        return;
+    }
+    // Other clocks count milliseconds: the bus time is summed and whole
+    // milliseconds are spent as they fill up.  On a virtual clock it moves
+    // the clock without counting as a wait of the tool.
+    m_latencyCarryUs += m_latencyUs;
+    const uint64_t ms = m_latencyCarryUs / 1000;
+    m_latencyCarryUs %= 1000;
+    if (!ms) return;
     if (tessaro::VirtualClock* v = Virtual())
-        v->Advance(m_latency);
+        v->Advance(ms);
     else
-        Clock().Sleep(m_latency);
+        Clock().Sleep(static_cast<uint32_t>(ms));
 }
 
 bool Pc::DriverControl(tessaro::Handle h, uint32_t code, const void* inVoid, uint32_t inSize, void* outVoid,

@@ -124,6 +124,7 @@ Pc::Pc()
 Pc::~Pc() {
     std::string error;
     if (m_saveAtExit && !SaveStores(&error)) std::fprintf(stderr, "[bench] %s\n", error.c_str());
+    if (m_logFile) std::fclose(m_logFile);
 }
 
 tessaro::System Pc::Ports() {
@@ -169,9 +170,10 @@ void Pc::SetSerialNo(uint32_t serial) {
     m_serial = serial;
 }
 
-void Pc::SetLatency(uint32_t ms) {
+void Pc::SetLatencyUs(uint32_t us) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    m_latency = ms;
+    m_latencyUs = us;
+    m_latencyCarryUs = 0;
 }
 
 void Pc::UseRealClock() { m_realClock = true; }
@@ -181,7 +183,8 @@ void Pc::UseClock(tessaro::IClock* clock) { m_external = clock; }
 void Pc::SetLogFile(const std::string& path) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_logPath = path.empty() ? std::string() : ResolvePath(path);
-    m_logStarted = false;
+    if (m_logFile) std::fclose(m_logFile);
+    m_logFile = nullptr;
 }
 
 tessaro::IClock& Pc::Clock() {

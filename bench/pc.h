@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -145,7 +146,8 @@ public:
     std::string ResolvePath(const std::string& path) const;
     void SetDriverInstalled(bool installed);
     void SetSerialNo(uint32_t serial);
-    void SetLatency(uint32_t ms);
+    // Bus time of every vendor request, in microseconds.
+    void SetLatencyUs(uint32_t us);
     // How long a hub stays off the bus after a software reset before it is
     // listed again with new handles; 0: it stays listed with its handles.
     // A hub's own setting (DeviceSpec::reEnumerateMs) wins.
@@ -174,6 +176,9 @@ public:
                        uint32_t ac, uint32_t dc);
     void SetSetup(bool install, const SetupOutcome& outcome);
     void SetSetupTime(uint32_t ms);
+    // How long one POWERCFG command runs (cmd.exe /c POWERCFG, and each of
+    // the four of the suspend helper).
+    void SetPowercfgTime(uint32_t ms);
     // Creates the setup program and its two response files in the program folder.
     bool SetSetupPackage(const std::string& fileName, std::string* error);
     void AddSystemFault(const SystemFault& fault);
@@ -323,7 +328,8 @@ private:
 
     bool m_installed = true;
     uint32_t m_serial = 1;
-    uint32_t m_latency = 0;
+    uint32_t m_latencyUs = 0;
+    uint64_t m_latencyCarryUs = 0;  // bus time below a millisecond not yet put on a millisecond clock
     std::vector<FlashPart> m_parts;
     std::vector<std::unique_ptr<Device>> m_devices;
     std::vector<std::pair<Fault, uint32_t>> m_faults;  // with their match counts
@@ -339,7 +345,7 @@ private:
     std::vector<LogEntry> m_log;
     uint64_t m_seq = 0;
     std::string m_logPath;
-    bool m_logStarted = false;
+    std::FILE* m_logFile = nullptr;  // open from the first line on, one line written per request
     bool m_saveAtExit = true;
 
     // The system around the driver.
@@ -361,6 +367,7 @@ private:
     SetupOutcome m_install;
     SetupOutcome m_uninstall;
     uint32_t m_setupMs = 0;
+    uint32_t m_powercfgMs = 0;
     std::vector<std::pair<SystemFault, uint32_t>> m_systemFaults;
     std::vector<ProcessStart> m_starts;
     std::map<uintptr_t, RunningProcess> m_processes;

@@ -117,6 +117,11 @@ void Pc::SetSetupTime(uint32_t ms) {
     m_setupMs = ms;
 }
 
+void Pc::SetPowercfgTime(uint32_t ms) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_powercfgMs = ms;
+}
+
 bool Pc::SetSetupPackage(const std::string& fileName, std::string* error) {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_program.empty()) {
@@ -489,8 +494,10 @@ bool Pc::Start(const tessaro::ShellStart& start, intptr_t* instApp, uintptr_t* p
     uint64_t runMs = 0;
     if (name == "cmd.exe") {
         exitCode = RunCmd(start.parameters, record.note);
+        if (Lower(start.parameters).find("powercfg") != std::string::npos) runMs = m_powercfgMs;
     } else if (name == "pwrsusp.exe") {
         exitCode = RunPwrsusp(start.parameters, record.note);
+        runMs = 4 * static_cast<uint64_t>(m_powercfgMs);  // the query and three settings
     } else if (Wildcard("vxusbflt_setup_v*.exe", name.c_str())) {
         exitCode = RunSetup(start, record.note);
         runMs = m_setupMs;

@@ -21,7 +21,29 @@ bool FaultHits(const Fault& fault, uint32_t& matches) {
 
 // --- clock -------------------------------------------------------------------
 
-void RealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::Sleep(uint32_t ms) { SleepUs(static_cast<uint64_t>(ms) * 1000); }
+
+void RealClock::SleepUs(uint64_t us) {
+    using namespace std::chrono;
+    const auto want = duration_cast<steady_clock::duration>(microseconds(us));
+    steady_clock::duration late{};  // how late this thread's last wait ended: owed back now
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_late.find(std::this_thread::get_id());
+        if (it != m_late.end()) {
+            late = it->second;
+            if (late >= want) {
+                it->second -= want;
+                return;
+            }
+        }
+    }
+    const auto deadline = steady_clock::now() + (want - late);
+    std::this_thread::sleep_until(deadline);
+    const auto woke = steady_clock::now();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_late[std::this_thread::get_id()] = woke > deadline ? woke - deadline : steady_clock::duration{};
+}
 
 uint64_t RealClock::NowMs() {
     using namespace std::chrono;

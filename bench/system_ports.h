@@ -3,10 +3,13 @@
 // Windows version, and message boxes that answer from a script.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/description.h"
@@ -18,10 +21,20 @@ namespace bench {
 // true when this call is one the fault hits.
 bool FaultHits(const Fault& fault, uint32_t& matches);
 
+// Wall time.  A sleep always ends a little late (the scheduler's wake-up
+// latency); the clock keeps that overshoot per thread and takes it off the
+// thread's next wait, so that every wait ends at the deadline it would have
+// had without the earlier overshoots and thousands of short waits cost their
+// sum, not their sum plus one overshoot each.  A new clock owes nothing.
 class RealClock : public tessaro::IClock {
 public:
     void Sleep(uint32_t ms) override;
     uint64_t NowMs() override;
+    void SleepUs(uint64_t us);
+
+private:
+    std::mutex m_mutex;
+    std::map<std::thread::id, std::chrono::steady_clock::duration> m_late;
 };
 
 class GuidSource : public tessaro::IGuid {

@@ -69,19 +69,32 @@ bool DebugLogFile(const std::string& value, DebugLogNames names, const std::stri
 std::string AppendDebugLogFile(const std::string& text, DebugLogNames names, const std::string& folder) {
     static std::mutex mutex;
     static std::string lastRefused;
+    // An update writes thousands of lines: the file stays open for as long
+    // as the variable names it, and each line is flushed so that nothing is
+    // lost when the program ends abruptly.
+    static std::string openFor;
+    static std::FILE* file = nullptr;
     const std::string value = GetEnv("TESSARO_DEBUG_LOG");
-    if (value.empty()) return std::string();
-    std::string path, refusal;
     std::lock_guard<std::mutex> lock(mutex);
-    if (!DebugLogFile(value, names, folder, path, refusal)) {
-        if (value == lastRefused) return std::string();
-        lastRefused = value;
-        return refusal;
+    if (value != openFor && file) {
+        std::fclose(file);
+        file = nullptr;
+        openFor.clear();
     }
-    if (std::FILE* f = std::fopen(path.c_str(), "ab")) {
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
+    if (value.empty()) return std::string();
+    if (!file) {
+        std::string path, refusal;
+        if (!DebugLogFile(value, names, folder, path, refusal)) {
+            if (value == lastRefused) return std::string();
+            lastRefused = value;
+            return refusal;
+        }
+        file = std::fopen(path.c_str(), "ab");
+        if (!file) return std::string();
+        openFor = value;
     }
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fflush(file);
     return std::string();
 }
 

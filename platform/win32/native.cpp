@@ -17,6 +17,7 @@
 #include "platform/debug_file.h"
 #include "platform/native.h"
 #include "platform/stdio_console.h"
+#include "platform/win32/clock.h"
 #include "platform/winconst.h"
 
 namespace tessaro {
@@ -43,17 +44,6 @@ static_assert(offsetof(OsVersionInfoEx, wServicePackMajor) == offsetof(OSVERSION
 static_assert(sizeof(Guid) == sizeof(GUID), "GUID");
 
 namespace {
-
-class Win32Clock : public IClock {
-public:
-    void Sleep(uint32_t ms) override { ::Sleep(ms); }
-    uint64_t NowMs() override {
-        LARGE_INTEGER freq, now;
-        QueryPerformanceFrequency(&freq);
-        QueryPerformanceCounter(&now);
-        return static_cast<uint64_t>(now.QuadPart / (freq.QuadPart / 1000 ? freq.QuadPart / 1000 : 1));
-    }
-};
 
 // The folder of this program's own file, with its trailing backslash.
 std::string RealProgramFolder() {
@@ -456,7 +446,7 @@ std::unique_ptr<IDebugOutput> MakeDebugOutput() { return std::make_unique<Win32D
 std::unique_ptr<IIni> MakeIniReader() { return std::make_unique<Win32Ini>(); }
 
 System& NativeSystem() {
-    static Win32Clock clock;
+    static std::unique_ptr<IClock> clock = MakeWin32Clock();
     static std::unique_ptr<IDebugOutput> debug = MakeDebugOutput();
     static std::unique_ptr<IFileSystem> files = MakeFileSystem(FileSystemOptions{});
     static std::unique_ptr<IIni> ini = MakeIniReader();
@@ -471,7 +461,7 @@ System& NativeSystem() {
     static Win32Shell shell;
     static Win32Console console;
     static Win32ErrorText errors;
-    static System system{&clock,  debug.get(), files.get(), ini.get(), &registry, &box,   &os,
+    static System system{clock.get(), debug.get(), files.get(), ini.get(), &registry, &box,   &os,
                          &driver, &guid,       &devices,    &process,  &shutdown, &shell, &console,
                          &errors};
     return system;

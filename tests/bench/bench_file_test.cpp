@@ -35,7 +35,13 @@ std::string ReadFile(const std::string& path) {
 
 TEST(BenchFile, ErrorsNameFileAndLine) {
     EXPECT_EQ(Error("clock virtual\nfrobnicate 1\n"), "t.bench:2: unknown directive \"frobnicate\"");
-    EXPECT_EQ(Error("latency ten\n"), "t.bench:1: milliseconds is not a number: ten");
+    for (const char* latency : {"ten", "1.5", "us", "-1", "5s"})
+        EXPECT_EQ(Error(std::string("latency ") + latency + "\n"),
+                  std::string("t.bench:1: latency is a number of milliseconds, or of microseconds with \"us\": ") +
+                      latency);
+    EXPECT_EQ(Error("latency 60001\n"), "t.bench:1: latency is too large: 60001");
+    EXPECT_EQ(Error("latency 60000001us\n"), "t.bench:1: latency is too large: 60000001us");
+    EXPECT_EQ(Error("powercfg 300\n"), "t.bench:1: powercfg time MS");
     EXPECT_EQ(Error("\n\nhub H\n  store spi Nope\n  function\nend\n"), "t.bench:3: flash part Nope is not described");
     EXPECT_EQ(Error("hub H\n  store eeprom 256\n  function\n"), "t.bench:1: block is not closed with \"end\"");
     EXPECT_EQ(Error("hub H\n  store eeprom 256\n  function\nhub G\n"),

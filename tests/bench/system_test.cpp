@@ -268,6 +268,40 @@ TEST(SuspendHelper, SetsBothValuesAndActivates) {
     EXPECT_EQ(code, 0xFFFFFFFFu) << "no scheme GUID in the query";
 }
 
+TEST(SuspendHelper, PowercfgRunsForItsTime) {
+    // One POWERCFG command runs for "powercfg time"; the helper runs four.
+    struct Case {
+        const char* file;
+        const char* parameters;
+        uint64_t ms;
+    } cases[] = {
+        {"cmd.exe", "/c POWERCFG -GETACTIVESCHEME > c:\\a.out", 300},
+        {"cmd.exe", "/c powercfg.exe -SETACTIVE 381b4222-f694-41f0-9685-ff5bb260df2e", 300},
+        {"pwrsusp.exe", "0", 1200},
+        {"cmd.exe", "/c dir", 0},
+        {"notepad.exe", "c:\\difxcmd.log", 0},
+    };
+    for (const Case& c : cases) {
+        Machine m("powercfg time 300\n");
+        tessaro::ShellStart s;
+        s.file = c.file;
+        s.parameters = c.parameters;
+        s.mask = tessaro::win::kSeeMaskNoCloseProcess;
+        intptr_t inst = 0;
+        tessaro::IProcess::Proc proc = 0;
+        ASSERT_TRUE(m.ports.process->ShellExecute(s, &inst, &proc)) << c.file;
+        uint32_t code = 0;
+        ASSERT_TRUE(m.ports.process->ExitCode(proc, &code));
+        EXPECT_EQ(code == 259u, c.ms > 0) << c.parameters << ": still running";
+        if (c.ms > 0) {
+            EXPECT_EQ(m.ports.process->Wait(proc, 100, false), 1) << c.parameters << ": time-out";
+        }
+        EXPECT_EQ(m.ports.process->Wait(proc, 0xFFFFFFFF, false), 0);
+        EXPECT_EQ(m.pc->Clock().NowMs(), c.ms) << c.parameters;
+        m.ports.process->CloseProcess(proc);
+    }
+}
+
 TEST(DriverSetup, InstallAndUninstallChangeDriverAndRegistry) {
     Machine m("driver missing\nsetup package VXUSBFLT_SETUP_V3.02.exe\nsetup time 4000\n");
     const std::string program = m.folder + "/program/";

@@ -3,7 +3,11 @@
 // and the file is kept in the program folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "platform/debug_file.h"
+#include "support/test_system.h"
 
 using tessaro::DebugLogFile;
 using tessaro::DebugLogNames;
@@ -58,5 +62,43 @@ TEST(DebugLogFile, NativelyAnyPathIsTheFile) {
     EXPECT_EQ(path, "/tmp/x/../trace.log");
     EXPECT_EQ(refusal, "");
 }
+
+#if defined(__linux__)
+// Whether this process holds a descriptor of the file.
+bool HeldOpen(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path target = fs::canonical(path);
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code linkError;
+        if (fs::read_symlink(fd.path(), linkError) == target) return true;
+    }
+    return false;
+}
+
+// An update writes thousands of lines: the file is opened once, every line
+// is on disk as soon as it is written, and a new value of the variable moves
+// the lines to the new file.
+TEST(DebugLogFile, StaysOpenWhileTheVariableNamesIt) {
+    tessaro::test::TestSystem sys;
+    sys.WriteFile("one.log", "");
+    sys.WriteFile("two.log", "");
+    const std::string one = sys.Native("one.log"), two = sys.Native("two.log");
+    ::setenv("TESSARO_DEBUG_LOG", one.c_str(), 1);
+    tessaro::AppendDebugLogFile("a\r\n");
+    EXPECT_TRUE(HeldOpen(one));
+    tessaro::AppendDebugLogFile("b\r\n");
+    EXPECT_EQ(sys.ReadText("one.log"), "a\r\nb\r\n");
+    ::setenv("TESSARO_DEBUG_LOG", two.c_str(), 1);
+    tessaro::AppendDebugLogFile("c\r\n");
+    EXPECT_FALSE(HeldOpen(one));
+    EXPECT_TRUE(HeldOpen(two));
+    ::unsetenv("TESSARO_DEBUG_LOG");
+    tessaro::AppendDebugLogFile("d\r\n");
+    EXPECT_FALSE(HeldOpen(two));
+    EXPECT_EQ(sys.ReadText("one.log"), "a\r\nb\r\n");
+    EXPECT_EQ(sys.ReadText("two.log"), "c\r\n");
+}
+#endif
 
 }  // namespace
