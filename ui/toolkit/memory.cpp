@@ -67,6 +67,7 @@ void MemoryDialog::Build() {
         c.visible = t.visible;
         c.readOnly = t.HasStyle("ES_READONLY");
         c.rect = ToPixels(t.rect);
+        c.painted = c.text;
         if (t.id == -1 || m_controls.count(t.id)) continue;  // unnamed statics are not addressable
         m_order.push_back(t.id);
         m_controls.emplace(t.id, std::move(c));
@@ -143,6 +144,8 @@ bool MemoryDialog::Open() {
 
 void MemoryDialog::AfterDispatch() {
     if (m_ending && !m_destroyed) Destroy();
+    // The dialog's thread goes idle: what was invalidated is painted.
+    if (!m_destroyed) PaintInvalid();
 }
 
 void MemoryDialog::Destroy() {

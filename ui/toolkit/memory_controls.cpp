@@ -16,6 +16,7 @@ bool MemoryDialog::SetText(int id, const std::string& text) {
         return true;
     }
     c->text = text;
+    c->invalid = true;
     if (c->tmpl.kind == ControlKind::Edit) {
         // As WM_SETTEXT: the modified flag is cleared and EN_CHANGE follows.
         c->modified = false;

@@ -13,6 +13,7 @@ bool MemoryDialog::AttachStatusText(int id) {
     c->isStatus = true;
     c->status = StatusTextModel(kMemoryButtonText, kMemoryButtonFace);
     c->status.Attach(DialogFont());
+    Paint(*c);
     return true;
 }
 
@@ -21,6 +22,7 @@ bool MemoryDialog::StatusSetTextColor(int id, uint32_t colour, bool redraw) {
     if (!c || !c->isStatus) return false;
     c->status.SetTextColor(colour);
     c->statusRedraws += redraw ? 1 : 0;
+    if (redraw) Paint(*c);
     return true;
 }
 
@@ -29,6 +31,7 @@ bool MemoryDialog::StatusSetBkColor(int id, uint32_t colour, bool redraw) {
     if (!c || !c->isStatus) return false;
     c->status.SetBkColor(colour);
     c->statusRedraws += redraw ? 1 : 0;
+    if (redraw) Paint(*c);
     return true;
 }
 
@@ -37,6 +40,7 @@ bool MemoryDialog::StatusSetBold(int id, bool bold, bool redraw) {
     if (!c || !c->isStatus) return false;
     c->status.SetBold(bold, DialogFont());
     c->statusRedraws += redraw ? 1 : 0;
+    if (redraw) Paint(*c);
     return true;
 }
 
@@ -45,6 +49,7 @@ bool MemoryDialog::StatusSetFont(int id, const std::string& face, int points, bo
     if (!c || !c->isStatus) return false;
     c->status.SetFont(face, points, 96, DialogFont());
     c->statusRedraws += redraw ? 1 : 0;
+    if (redraw) Paint(*c);
     return true;
 }
 

@@ -42,6 +42,32 @@ bool MemoryDialog::IsWindowVisible() const {
 void MemoryDialog::Redraw() {
     Check("Redraw");
     ++m_redraws;
+    for (auto& entry : m_controls) Paint(entry.second);
+}
+
+void MemoryDialog::RepaintControls(const std::vector<int>& ids) {
+    Check("RepaintControls");
+    m_repaints.push_back(ids);
+    for (int id : ids) {
+        auto it = m_controls.find(id);
+        if (it != m_controls.end()) Paint(it->second);
+    }
+}
+
+void MemoryDialog::Paint(MemoryControl& c) {
+    c.painted = c.isStatus ? c.status.Text() : c.text;
+    c.invalid = false;
+}
+
+void MemoryDialog::PaintInvalid() {
+    for (auto& entry : m_controls)
+        if (entry.second.invalid) Paint(entry.second);
+    for (auto& page : m_pages) page->PaintInvalid();
+}
+
+std::string MemoryDialog::PaintedText(int id) const {
+    const MemoryControl* c = Control(id);
+    return c ? c->painted : std::string();
 }
 
 Rect MemoryDialog::WindowRect() const {
