@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <dbt.h>
 #include <gtest/gtest.h>
 
@@ -362,6 +363,25 @@ TEST_F(Win32DemoTest, ABoxTheEngineRaisesOnAWorkerBelongsToTheDialog) {
     EXPECT_EQ(GetWindow(box, GW_OWNER), m_hwnd);
     PostMessageA(box, WM_COMMAND, IDNO, 0);
     EXPECT_TRUE(WaitFor([&] { return answer.load() == IDNO; }));
+}
+
+TEST_F(Win32DemoTest, AWorkerRunsInASingleThreadedApartment) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // A thread already in a single-threaded apartment cannot join the
+    // multithreaded one: what the shell needs is there.
+    std::atomic<long> joined{0};
+    std::atomic<bool> done{false};
+    demo::CDemoDlg* d = &m_dlg;
+    d->Host().Post([d, &joined, &done] {
+        d->StartWorker([&joined, &done](ui::WorkerLink&) {
+            HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (SUCCEEDED(hr)) CoUninitialize();
+            joined = hr;
+            done = true;
+        });
+    });
+    ASSERT_TRUE(WaitFor([&] { return done.load(); }));
+    EXPECT_EQ(joined.load(), static_cast<long>(RPC_E_CHANGED_MODE));
 }
 
 }  // namespace
