@@ -205,6 +205,12 @@ public:
     virtual void CloseProcess(Proc proc) = 0;
     // GetSystemDirectoryA, without trailing backslash.
     virtual std::string SystemDirectory() = 0;
+    // Readies the calling thread to start programs through the shell (COM in
+    // a single-threaded apartment on Windows; nothing elsewhere).  Every
+    // thread that may start a program calls it first, and EndThread when it
+    // is done, if it returned true.
+    virtual bool InitThread() { return true; }
+    virtual void EndThread() {}
 };
 
 // Restarting the computer.
@@ -286,6 +292,21 @@ public:
 
 private:
     System previous_;
+};
+
+// Ports for the calling thread only, for the lifetime of the object, over
+// whatever set is in force (a dialog's worker routes the boxes the engine
+// raises to its dialog this way).  Null members keep the port in force.
+class ScopedThreadPorts {
+public:
+    explicit ScopedThreadPorts(const System& ports);
+    ~ScopedThreadPorts();
+    ScopedThreadPorts(const ScopedThreadPorts&) = delete;
+    ScopedThreadPorts& operator=(const ScopedThreadPorts&) = delete;
+
+private:
+    const System* previous_;
+    System ports_;
 };
 
 // The build's native set of ports (created on first use, never destroyed).

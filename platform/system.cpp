@@ -27,6 +27,11 @@ void Merge(System& into, const System& from) {
     if (from.console) into.console = from.console;
     if (from.errors) into.errors = from.errors;
 }
+
+// Ports of the calling thread (ScopedThreadPorts), and the set this thread
+// sees with them: the one in force with those put over it.
+thread_local const System* t_threadPorts = nullptr;
+thread_local System t_view;
 }  // namespace
 
 System& Sys() {
@@ -34,10 +39,24 @@ System& Sys() {
         g_system = NativeSystem();
         g_initialised = true;
     }
-    return g_system;
+    if (!t_threadPorts) return g_system;
+    t_view = g_system;
+    Merge(t_view, *t_threadPorts);
+    return t_view;
 }
 
-ScopedSystem::ScopedSystem(const System& ports) : previous_(Sys()) {
+ScopedThreadPorts::ScopedThreadPorts(const System& ports) : previous_(t_threadPorts), ports_(ports) {
+    if (previous_) {
+        System merged = *previous_;
+        Merge(merged, ports);
+        ports_ = merged;
+    }
+    t_threadPorts = &ports_;
+}
+
+ScopedThreadPorts::~ScopedThreadPorts() { t_threadPorts = previous_; }
+
+ScopedSystem::ScopedSystem(const System& ports) : previous_((Sys(), g_system)) {
     Merge(g_system, ports);
     SettingsChanged();
 }

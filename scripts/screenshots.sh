@@ -2,8 +2,9 @@
 # Screenshots of the main dialog for docs/: Tessaro.exe (the Windows build)
 # under Wine on a private Xvfb display, on a simulated PC with two hubs, as a
 # technician uses it: the dialog after detection, then after a successful
-# Do ISP with a sample image.  Writes docs/images/main-dialog-ready.png and
-# docs/images/main-dialog-done.png.
+# Do ISP with a sample image, then Erase XRom on a second bench.  Writes
+# docs/images/main-dialog-ready.png, main-dialog-done.png and
+# main-dialog-erasing.png.
 #
 #   scripts/screenshots.sh     builds what it needs (installing MinGW-w64,
 #                              Wine and Xvfb on a fresh Debian machine), lays
@@ -135,9 +136,67 @@ for store_file in sys.argv[2:]:
         sys.exit(1)
 PY
 
+# The erase runs on the dialog's thread and blocks it: a bench on the real
+# clock whose flash takes four seconds to erase, and a flash table row that
+# has the tool wait for it (erase delay 0x28: 40 x 100 ms), so that the
+# picture is taken while the dialog's thread is blocked (the driver checks it
+# answers nothing) and shows what the technician sees then.
+sed -i 's/^W25X40=.*/W25X40=9F 03 EF 30 13 C7 40 01 50 00 00 28 00 00 00 00 00 00/' "$pc/tessaro.ini"
+cat > "$pc/erase.bench" <<'BENCH'
+# Windows 8 with one VX710x-21 hub whose flash erases slowly.
+os 6.2.9200
+clock real
+latency 0
+guid sequence 2026
+box quiet
+desktop desktop
+drive-c drive-c
+
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+  ewsr 50
+  erase-time 4000
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/erased.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+BENCH
+
+say "Erase XRom, pictured while the erase runs"
+(cd "$pc" && TESSARO_BENCH="$(winpath "$pc/erase.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-erase.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  wait-status "ISP Tool is ready." \
+  wait-enabled 1044 \
+  click 1044 \
+  confirm "Confirm XROM data will be erased?" \
+  sleep 1500 \
+  busy 500 \
+  shot-now "$(winpath "$work/erasing.bmp")" \
+  answer 'Erase XROM complete!\n\nISP Tool will be closed now.\nPlease re-plug the erased hub then open ISP Tool.' \
+  wait-gone
+wait "$tessaro" || true
+python3 - "$pc/out/erased.rom" <<'PY'
+import sys
+store = open(sys.argv[1], 'rb').read()
+if store[:0x5000] != b'\xff' * 0x5000:
+    sys.exit('erased.rom: the erase left data behind')
+print('erased.rom: erased')
+PY
+
 say "docs/images"
 mkdir -p docs/images
-python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png <<'PY'
+python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png \
+  "$work/erasing.bmp" docs/images/main-dialog-erasing.png <<'PY'
 # 24-bit BMP to PNG with nothing but the standard library.
 import struct, sys, zlib
 

@@ -235,7 +235,18 @@ void CIspDlg::OpenPhySetting() {
     MessageBox("The PHY tuning dialog is not available in this build of the tool yet.", kQuillon, kInfoBox);
 }
 
-void CIspDlg::OnWorkerDone(int) {}
+void CIspDlg::OnWorkerDone(int tag) {
+    if (tag == kDetectionWorker && m_exitAfterDetection) {
+        m_exitAfterDetection = false;
+        Exit(ui::kIdCancel);
+    }
+}
+
+void CIspDlg::FocusOn(int id) {
+    if (m_console || !IsOpen()) return;
+    if (!IsEnabled(id) || !IsVisible(id)) id = IDC_EXIT;
+    if (IsEnabled(id) && IsVisible(id)) Host().SetFocus(id);
+}
 
 // --- ending ----------------------------------------------------------------------------------
 
@@ -259,12 +270,12 @@ void CIspDlg::EnableLeftDisabledHubs() {
     if (!m_console && IsOpen()) MessageBox(text, kQuillon, m_isp.m_leftDisabled.empty() ? kInfoBox : kErrorBox);
 }
 
-void CIspDlg::Exit() {
+void CIspDlg::Exit(int result) {
     if (Working()) return;
     if (m_restoreBeforeExit) SetStatus("Data processing before exit...");
     EnableControls(0, 1);
     ExitProcessing();
-    EndDialog(ui::kIdOk);
+    EndDialog(result);
 }
 
 void CIspDlg::OnClose() {

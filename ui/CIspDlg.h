@@ -111,7 +111,9 @@ private:
     void OpenPhySetting();
     void ExitProcessing();
     void EnableLeftDisabledHubs();
-    void Exit();
+    void Exit(int result = ui::kIdOk);
+    // Puts the focus on id, or on Exit when id cannot take it.
+    void FocusOn(int id);
 
     CHubIsp m_isp;
     CIniFile m_ini;
@@ -140,5 +142,6 @@ private:
     int m_mergeConfig = 0;
     bool m_mergeConfigRead = false;  // only a value read (or created) is written back
     int m_advanced = 0;
+    bool m_exitAfterDetection = false;  // a fatal failure after the switch-off: leave through Exit
     std::string m_programFolder;
 };

@@ -95,6 +95,7 @@ void CIspDlg::DetectionWorker(ui::WorkerLink& link) {
         } else {
             link.Enable(IDC_CONFIGURATIONS, true);
             link.Enable(IDC_EXIT, true);
+            link.Post([this] { FocusOn(IDC_EXIT); });
         }
         return;
     }
@@ -115,23 +116,28 @@ void CIspDlg::DetectionWorker(ui::WorkerLink& link) {
     }
     m_hubCount = count;
 
-    if (!SwitchSelectiveSuspendOff(&link)) {
-        std::string text = m_run.text.Get();
+    // From here on selective suspend may be off: a fatal failure leaves
+    // through the exit processing, which switches back on what this dialog
+    // switched off.
+    auto fatalAfterSwitch = [&](const std::string& text) {
         link.MessageBox(text, kQuillon, kErrorBox);
         link.SetText(IDC_STATUS, text);
-        link.EndDialog(ui::kIdCancel);
+        link.Post([this] { m_exitAfterDetection = true; });
+    };
+    if (!SwitchSelectiveSuspendOff(&link)) {
+        fatalAfterSwitch(m_run.text.Get());
         return;
     }
 
     if (!m_isp.OpenDevice()) {
-        fatal(kHubLost);
+        fatalAfterSwitch(kHubLost);
         return;
     }
     bool same = false;
     for (int attempt = 1; attempt <= 5 && !same; ++attempt) {
         if (!m_isp.EnumerateHubs()) {
             if (attempt == 5) {
-                fatal(m_isp.m_lasterror);
+                fatalAfterSwitch(m_isp.m_lasterror);
                 return;
             }
             Sys().clock->Sleep(1000);
@@ -141,7 +147,7 @@ void CIspDlg::DetectionWorker(ui::WorkerLink& link) {
         if (m_isp.GetHubNumber(&now) && now == count) {
             same = true;
         } else if (attempt == 5) {
-            fatal(kHubLost);
+            fatalAfterSwitch(kHubLost);
             return;
         } else {
             Sys().clock->Sleep(500);
@@ -160,6 +166,7 @@ void CIspDlg::DetectionWorker(ui::WorkerLink& link) {
     if (first == CHIP_ID_UNKNOWN) {
         link.SetText(IDC_STATUS, "Hub1 can't be determined.");
         link.Enable(IDC_EXIT, true);
+        link.Post([this] { FocusOn(IDC_EXIT); });
         return;
     }
     ReadXromVersion(&link);
@@ -168,5 +175,8 @@ void CIspDlg::DetectionWorker(ui::WorkerLink& link) {
         // EEPROM hub gets no .eep.
         EnableControls(1, 1);
         if (m_hubType[0] == CHIP_ID_VX2240_EEPROM_LITE) SetText(IDC_EEP_FILE, "");
+        // Not the read-only file name field, where Enter would end the
+        // dialog without the exit processing.
+        FocusOn(IDC_SELECT_BIN);
     });
 }

@@ -87,8 +87,10 @@ void CIspDlg::EraseXrom() {
         SetStatus("Undetermined hub type!");
         return;
     }
-    EnableControls(0, 1);
+    // The erase blocks this thread: the status is on screen before it starts.
     SetStatus("Erasing...");
+    EnableControls(0, 1);
+    Host().RepaintControls({IDC_STATUS});
     int ok = (type == CHIP_ID_VX2240_EEPROM || type == CHIP_ID_VX2240_EEPROM_LITE) ? m_isp.EraseEeprom(0)
                                                                                  : m_isp.EraseFlash(0, nullptr);
     if (ok) {

@@ -70,7 +70,10 @@ int CIspDlg::CheckImageAgainstHubs(ui::WorkerLink& link, unsigned hubs, int imag
 void CIspDlg::UpdateWorker(ui::WorkerLink& link, std::vector<uint8_t> image, int imageClass) {
     auto end = [&] {
         m_run.Finish();
-        link.Post([this] { EnableControls(1, 1); });
+        link.Post([this] {
+            EnableControls(1, 1);
+            FocusOn(IDC_DO_ISP);
+        });
     };
     if (image.empty()) {
         link.MessageBox(kDataBufferNull, kQuillon, kErrorBox);
@@ -133,7 +136,12 @@ void CIspDlg::UpdateWorker(ui::WorkerLink& link, std::vector<uint8_t> image, int
         link.SetText(IDC_STATUS, message);
         link.MessageBox("ISP ERROR!", kQuillon, kErrorBox);
     }
-    link.Post([this] { EnableControls(1, 1); });
+    link.Post([this] {
+        EnableControls(1, 1);
+        // Do ISP was switched off under the focus; without a focus Enter
+        // would end the dialog without the exit processing.
+        FocusOn(IDC_DO_ISP);
+    });
 }
 
 void CIspDlg::OnTimer(int id) {
@@ -142,5 +150,7 @@ void CIspDlg::OnTimer(int id) {
     if (!m_run.Read(sample)) return;
     Host().SetPos(IDC_PROGRESS, sample.progress < 0 ? 0 : sample.progress);
     SetText(IDC_STATUS, sample.text);
-    Host().Redraw();
+    // Thirty times a second: only the two controls that change, never the
+    // whole dialog (that flickers).
+    Host().RepaintControls({IDC_PROGRESS, IDC_STATUS});
 }

@@ -344,6 +344,10 @@ public:
         UINT n = GetSystemDirectoryA(buf, MAX_PATH);
         return std::string(buf, n);
     }
+    // ShellExecuteEx may hand the start to shell extensions, which need COM
+    // on the calling thread.
+    bool InitThread() override { return SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
+    void EndThread() override { CoUninitialize(); }
 };
 
 class Win32Shutdown : public IShutdown {

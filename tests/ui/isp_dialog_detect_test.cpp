@@ -99,6 +99,10 @@ TEST_F(IspDialogTest, PowerPlanIsSwitchedOffAndRestoredOnlyWhenTheRestoreSwitchS
             ASSERT_TRUE(m.Click(IDC_RESTORE_SUSPEND));
         }
         const std::string how = c.how;
+        // Enter ends the dialog only where no button takes it.
+        if (how == "enter") {
+            ASSERT_TRUE(m.FocusOn(IDC_BIN_FILE));
+        }
         ASSERT_TRUE(how == "exit"    ? m.Click(IDC_EXIT)
                     : how == "close" ? m.CloseBox()
                     : how == "esc"   ? m.PressEsc()
@@ -166,9 +170,13 @@ TEST_F(IspDialogTest, DisableSelectiveSuspendZeroChangesNothingOnAnyWindows) {
 
 TEST_F(IspDialogTest, AFailedSwitchOffEndsTheDialog) {
     MemoryDialog& m = Open(std::string("os 6.2.9200\n") + kFlashPart + SpiHub("A") + "fault start cmd.exe\n", "");
-    ASSERT_EQ(m.Boxes().size(), 1u);
-    ExpectBox(m.Boxes()[0], "Selective suspend deactivation failed!", ui::kMbIconError);
-    EXPECT_EQ(Status(), "Selective suspend deactivation failed!");
+    // The power code's own box comes from the detection worker, shown by the
+    // dialog like the dialog's.
+    ASSERT_EQ(m.Boxes().size(), 2u);
+    EXPECT_EQ(m.Boxes()[0].text, "Powercfg GETACTIVESCHEME ERROR!");
+    EXPECT_TRUE(sys.box.Boxes().empty());
+    ExpectBox(m.Boxes()[1], "Selective suspend deactivation failed!", ui::kMbIconError);
+    EXPECT_TRUE(Saw("Selective suspend deactivation failed!"));
     EXPECT_TRUE(m.Ended());
 }
 

@@ -74,7 +74,8 @@ TEST_F(IspDialogTest, DoIspUpdatesEveryHubWhileTheTimerMirrorsTheRun) {
     EXPECT_FALSE(std::equal(sys.Store("A").begin() + 0x1C0, sys.Store("A").begin() + 0x1D0, sys.Store("B").begin() + 0x1C0));
     // The loaded image is unchanged: a second run stamps anew.
     EXPECT_EQ(Dlg().Image(), Class2());
-    // Enter, with no button focused, ends the dialog at once.
+    // Enter in the file name field ends the dialog at once.
+    ASSERT_TRUE(m.FocusOn(IDC_BIN_FILE));
     ASSERT_TRUE(m.PressEnter());
     EXPECT_TRUE(m.Ended());
 }

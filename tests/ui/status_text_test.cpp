@@ -65,3 +65,20 @@ TEST(StatusText, TextIsKeptEvenWhenEmpty) {
 }
 
 }  // namespace
+
+TEST(StatusText, TheStyleDecidesAlignmentAndWrapping) {
+    struct Case {
+        uint32_t style;
+        uint32_t format;
+    } cases[] = {
+        {0x0000, ui::kDtLeft | ui::kDtWordBreak},                                    // SS_LEFT
+        {ui::kSsCenter, ui::kDtCenter | ui::kDtWordBreak},                           // SS_CENTER
+        {ui::kSsRight, ui::kDtRight | ui::kDtWordBreak},                             // SS_RIGHT
+        {ui::kSsRight | ui::kSsCenterImage, ui::kDtRight | ui::kDtSingleLine | ui::kDtVCenter},
+        {ui::kSsCenterImage, ui::kDtLeft | ui::kDtSingleLine | ui::kDtVCenter},
+        {0x000B, ui::kDtLeft | ui::kDtWordBreak},                                    // SS_LEFTNOWORDWRAP: a type, not a bit
+        {0x0003, ui::kDtLeft | ui::kDtWordBreak},                                    // SS_ICON is neither centre nor right
+        {0x50000000 | ui::kSsCenter, ui::kDtCenter | ui::kDtWordBreak},             // window styles do not count
+    };
+    for (const Case& c : cases) EXPECT_EQ(ui::StatusTextFormat(c.style), c.format) << std::hex << c.style;
+}

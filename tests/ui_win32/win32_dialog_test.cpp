@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <dbt.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -234,6 +236,152 @@ TEST_F(Win32DemoTest, DeviceChangeIsAnsweredAndDialogCanBeShortened) {
     RECT save{};
     GetWindowRect(Item(IDC_SAVE_CHECKSUM), &save);
     EXPECT_LE(save.bottom, before.bottom);
+}
+
+// Counts what a window is asked to paint.
+struct PaintCount {
+    std::atomic<int> erase{0};
+    std::atomic<int> paint{0};
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR self) {
+        auto* c = reinterpret_cast<PaintCount*>(self);
+        if (msg == WM_ERASEBKGND) ++c->erase;
+        if (msg == WM_PAINT) ++c->paint;
+        return DefSubclassProc(h, msg, w, l);
+    }
+};
+
+TEST_F(Win32DemoTest, RepaintingTwoControlsLeavesTheDialogBehindThemAlone) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    PaintCount dialog, bar;
+    std::atomic<bool> watching{false};
+    demo::CDemoDlg* d = &m_dlg;
+    HWND hwnd = m_hwnd, progress = Item(IDC_PROGRESS);
+    d->Host().Post([&, hwnd, progress] {
+        SetWindowSubclass(hwnd, PaintCount::Proc, 1, reinterpret_cast<DWORD_PTR>(&dialog));
+        SetWindowSubclass(progress, PaintCount::Proc, 1, reinterpret_cast<DWORD_PTR>(&bar));
+        watching = true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return watching.load(); }));
+    Sleep(300);  // paints still due from the start
+    dialog.erase = dialog.paint = bar.paint = 0;
+    CStatusText::Snapshot before, after;
+    ASSERT_TRUE(CStatusText::Query(Item(IDC_STATUS), &before));
+
+    std::atomic<int> done{0};
+    for (int i = 0; i < 20; ++i) d->Host().Post([&, d] {
+        d->Host().RepaintControls({IDC_PROGRESS, IDC_STATUS});
+        ++done;
+    });
+    ASSERT_TRUE(WaitFor([&] { return done.load() == 20; }));
+    ASSERT_TRUE(CStatusText::Query(Item(IDC_STATUS), &after));
+    EXPECT_GE(after.paints - before.paints, 20);
+    EXPECT_GE(bar.paint.load(), 20);
+    EXPECT_EQ(dialog.erase.load(), 0);
+    EXPECT_EQ(dialog.paint.load(), 0);
+
+    // The whole dialog's repaint does erase it: the count sees it.
+    d->Host().Post([d] { d->Host().Redraw(); });
+    EXPECT_TRUE(WaitFor([&] { return dialog.erase.load() > 0; }));
+    d->Host().Post([&, hwnd, progress] {
+        RemoveWindowSubclass(hwnd, PaintCount::Proc, 1);
+        RemoveWindowSubclass(progress, PaintCount::Proc, 1);
+        watching = false;
+    });
+    ASSERT_TRUE(WaitFor([&] { return !watching.load(); }));
+}
+
+TEST_F(Win32DemoTest, StatusTextAlignsByItsStyleAndKeepsItsGdiObjectsFlat) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    demo::CDemoDlg* d = &m_dlg;
+    HWND status = Item(IDC_STATUS);
+    const LONG base = GetWindowLongA(status, GWL_STYLE) & ~static_cast<LONG>(SS_TYPEMASK | SS_CENTERIMAGE);
+    struct Case {
+        LONG style;
+        UINT format;
+    } cases[] = {
+        {SS_LEFT, DT_LEFT | DT_WORDBREAK},
+        {SS_CENTER, DT_CENTER | DT_WORDBREAK},
+        {SS_RIGHT, DT_RIGHT | DT_WORDBREAK},
+        {SS_CENTER | SS_CENTERIMAGE, DT_CENTER | DT_SINGLELINE | DT_VCENTER},
+    };
+    for (const Case& c : cases) {
+        CStatusText::Snapshot s;
+        ASSERT_TRUE(CStatusText::Query(status, &s));
+        const int paints = s.paints;
+        d->Host().Post([d, status, base, c] {
+            SetWindowLongA(status, GWL_STYLE, base | c.style);
+            d->Host().StatusSetTextColor(IDC_STATUS, 0, true);
+        });
+        ASSERT_TRUE(WaitFor([&] { return CStatusText::Query(status, &s) && s.paints > paints; }));
+        EXPECT_EQ(s.format, c.format) << std::hex << c.style;
+    }
+
+    // Every style change replaces the control's font or brush; none stays
+    // behind.  Where the system counts GDI objects (Windows) the count stays
+    // flat; everywhere the slots of the handle table the control's objects
+    // take stay few, as they do only when each old object is deleted and its
+    // slot reused.
+    std::atomic<DWORD> gdiBefore{0}, gdiAfter{0};
+    std::atomic<bool> done{false};
+    std::set<uintptr_t> slots;
+    d->Host().Post([&, d, status] {
+        gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+        for (int i = 0; i < 10000; ++i) {
+            const bool redraw = i % 500 == 0;
+            switch (i % 4) {
+            case 0: d->Host().StatusSetBold(IDC_STATUS, i % 8 == 0, redraw); break;
+            case 1: d->Host().StatusSetFont(IDC_STATUS, i % 3 ? "Arial" : "", 9 + i % 7, redraw); break;
+            case 2: d->Host().StatusSetBkColor(IDC_STATUS, static_cast<uint32_t>(i * 7919) & 0xFFFFFF, redraw); break;
+            default: d->Host().StatusSetTextColor(IDC_STATUS, static_cast<uint32_t>(i), redraw); break;
+            }
+            CStatusText::Snapshot now;
+            if (CStatusText::Query(status, &now)) {
+                slots.insert(reinterpret_cast<uintptr_t>(now.fontHandle) & 0xFFFF);
+                slots.insert(reinterpret_cast<uintptr_t>(now.brushHandle) & 0xFFFF);
+            }
+        }
+        gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+        done = true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return done.load(); }, 60000));
+    EXPECT_LE(gdiAfter.load(), gdiBefore.load() + 4) << "before " << gdiBefore.load() << ", after " << gdiAfter.load();
+    EXPECT_LE(slots.size(), 64u);
+}
+
+TEST_F(Win32DemoTest, ABoxTheEngineRaisesOnAWorkerBelongsToTheDialog) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    std::atomic<int> answer{0};
+    demo::CDemoDlg* d = &m_dlg;
+    d->Host().Post([d, &answer] {
+        d->StartWorker([&answer](ui::WorkerLink&) {
+            answer = tessaro::Sys().box->Show("Open Device ERROR!", "ISP ERROR", MB_YESNO | MB_ICONERROR);
+        });
+    });
+    HWND box = WaitBox("ISP ERROR");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), "Open Device ERROR!");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), m_hwnd);
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(WaitFor([&] { return answer.load() == IDNO; }));
+}
+
+TEST_F(Win32DemoTest, AWorkerRunsInASingleThreadedApartment) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // A thread already in a single-threaded apartment cannot join the
+    // multithreaded one: what the shell needs is there.
+    std::atomic<long> joined{0};
+    std::atomic<bool> done{false};
+    demo::CDemoDlg* d = &m_dlg;
+    d->Host().Post([d, &joined, &done] {
+        d->StartWorker([&joined, &done](ui::WorkerLink&) {
+            HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (SUCCEEDED(hr)) CoUninitialize();
+            joined = hr;
+            done = true;
+        });
+    });
+    ASSERT_TRUE(WaitFor([&] { return done.load(); }));
+    EXPECT_EQ(joined.load(), static_cast<long>(RPC_E_CHANGED_MODE));
 }
 
 }  // namespace

@@ -142,6 +142,21 @@ void WorkerLink::EndDialog(int result) {
 }
 
 // ---------------------------------------------------------------------------
+namespace {
+// The box port of a worker's thread: what the engine or the power code would
+// show from the worker is shown by the dialog, like the worker's own boxes.
+class LinkBox : public tessaro::IMessageBox {
+public:
+    explicit LinkBox(WorkerLink& link) : m_link(link) {}
+    int Show(const std::string& text, const std::string& caption, uint32_t style) override {
+        return m_link.MessageBox(text, caption, style);
+    }
+
+private:
+    WorkerLink& m_link;
+};
+}  // namespace
+
 Dialog::~Dialog() { CloseChannels(); }
 
 void Dialog::ShowStatus(int id, const std::string& text, const StatusLook& look) {
@@ -169,7 +184,16 @@ bool Dialog::StartWorker(std::function<void(WorkerLink&)> fn, int tag) {
     m_working = true;
     m_host->StartWorker([ch, fn = std::move(fn), tag] {
         WorkerLink link(ch);
-        fn(link);
+        {
+            tessaro::IProcess* process = tessaro::Sys().process;
+            bool threadReady = process && process->InitThread();
+            LinkBox box(link);
+            tessaro::System ports;
+            ports.box = &box;
+            tessaro::ScopedThreadPorts routed(ports);
+            fn(link);
+            if (threadReady) process->EndThread();
+        }
         // The done comes after every effect the worker posted.
         Dialog* d = ch->dialog;
         link.Post([d, tag] { d->WorkerDone(tag); });

@@ -79,6 +79,11 @@ public:
     virtual void ShowWindow(bool show) = 0;
     virtual bool IsWindowVisible() const = 0;
     virtual void Redraw() = 0;  // repaint the dialog and its controls at once
+    // Repaints these controls at once and nothing else of the dialog (no
+    // erase of the dialog behind them): what a timer shows many times a
+    // second, or a text that must be on screen before the dialog's thread
+    // blocks.
+    virtual void RepaintControls(const std::vector<int>& ids) = 0;
     // Geometry in pixels: the window in screen coordinates, controls in the
     // dialog's client coordinates.
     virtual Rect WindowRect() const = 0;
@@ -306,6 +311,9 @@ public:
     // handled the dialog is working: Enter, Esc, the close box and the
     // guarded commands do nothing, StartWorker refuses a second worker, and
     // an end the worker asks for waits for its done.  Then OnWorkerDone(tag).
+    // The worker's thread is ready to start programs through the shell, and
+    // a box the engine raises on it (Sys().box) is shown by the dialog, on
+    // its thread, while the worker waits for the answer.
     bool StartWorker(std::function<void(WorkerLink&)> fn, int tag = 0);
     bool Working() const { return m_working; }
     // Commands ignored while working, whatever their enabled state (Exit, ...).

@@ -65,6 +65,12 @@ struct MemoryControl {
     int tabSelection = -1;
     std::string toolTip;
     int toolTipMs = 0;
+    // What the screen shows: the text at the control's last repaint.  A
+    // changed text of a plain control waits for the dialog's thread to go
+    // idle (the end of a handler or of posted work) unless it is repainted
+    // at once; a status control's SetText waits for its next repaint.
+    std::string painted;
+    bool invalid = false;
 };
 
 struct SystemMenuItem {
@@ -147,7 +153,11 @@ public:
     unsigned TimerPeriod(int id) const;
     std::vector<int> ActiveTimers() const;
     uint64_t Now() const { return m_now; }
-    int Redraws() const { return m_redraws; }
+    int Redraws() const { return m_redraws; }  // repaints of the whole dialog
+    // Each RepaintControls call, with its ids.
+    const std::vector<std::vector<int>>& Repaints() const { return m_repaints; }
+    // The text the screen shows of control id (see MemoryControl::painted).
+    std::string PaintedText(int id) const;
     int Icon() const { return m_icon; }
     const std::vector<SystemMenuItem>& SystemMenu() const { return m_sysMenu; }
     const std::vector<tessaro::Guid>& Registrations() const { return m_registrations; }
@@ -165,6 +175,7 @@ public:
     void ShowWindow(bool show) override;
     bool IsWindowVisible() const override;
     void Redraw() override;
+    void RepaintControls(const std::vector<int>& ids) override;
     Rect WindowRect() const override;
     Rect ClientRect() const override;
     bool SetWindowSize(int width, int height) override;
@@ -247,6 +258,8 @@ private:
     void Destroy();
     void AfterDispatch();
     FontSpec DialogFont() const;
+    void Paint(MemoryControl& c);
+    void PaintInvalid();
     class Dispatching;
 
     Dialog& m_dialog;
@@ -266,6 +279,7 @@ private:
     int m_result = 0;
     std::shared_ptr<int> m_token = std::make_shared<int>(0);  // lives as long as this window object
     int m_redraws = 0;
+    std::vector<std::vector<int>> m_repaints;
     int m_icon = 0;
     std::vector<SystemMenuItem> m_sysMenu;
     std::vector<tessaro::Guid> m_registrations;

@@ -27,4 +27,11 @@ void StatusTextModel::SetFont(const std::string& face, int points, int dpi, cons
     m_points = points;
 }
 
+uint32_t StatusTextFormat(uint32_t style) {
+    uint32_t format = kDtLeft;
+    if ((style & kSsTypeMask) == kSsCenter) format = kDtCenter;
+    if ((style & kSsTypeMask) == kSsRight) format = kDtRight;
+    return format | ((style & kSsCenterImage) ? (kDtSingleLine | kDtVCenter) : kDtWordBreak);
+}
+
 }  // namespace ui

@@ -67,6 +67,23 @@ private:
     int m_points = 0;
 };
 
+// The style bits of a static control that decide how a status text is drawn
+// (SS_*), and the DrawText format they give (DT_*); the values are Windows'.
+constexpr uint32_t kSsCenter = 0x0001;
+constexpr uint32_t kSsRight = 0x0002;
+constexpr uint32_t kSsTypeMask = 0x001F;
+constexpr uint32_t kSsCenterImage = 0x0200;
+constexpr uint32_t kDtLeft = 0x0000;
+constexpr uint32_t kDtCenter = 0x0001;
+constexpr uint32_t kDtRight = 0x0002;
+constexpr uint32_t kDtVCenter = 0x0004;
+constexpr uint32_t kDtWordBreak = 0x0010;
+constexpr uint32_t kDtSingleLine = 0x0020;
+
+// SS_CENTER centres, SS_RIGHT aligns right, any other type left; with
+// SS_CENTERIMAGE one vertically centred line, otherwise word-wrapped lines.
+uint32_t StatusTextFormat(uint32_t style);
+
 // One look of a status line, set in the usual sequence: text, text colour,
 // background colour, bold, face and size, each repainted at once.
 struct StatusLook {

@@ -4,6 +4,13 @@
 
 #include <cstring>
 
+static_assert(ui::kSsCenter == SS_CENTER && ui::kSsRight == SS_RIGHT && ui::kSsTypeMask == SS_TYPEMASK &&
+                  ui::kSsCenterImage == SS_CENTERIMAGE,
+              "static styles");
+static_assert(ui::kDtLeft == DT_LEFT && ui::kDtCenter == DT_CENTER && ui::kDtRight == DT_RIGHT &&
+                  ui::kDtVCenter == DT_VCENTER && ui::kDtWordBreak == DT_WORDBREAK && ui::kDtSingleLine == DT_SINGLELINE,
+              "DrawText formats");
+
 namespace {
 // Asks a status control for its Snapshot (lParam).
 const UINT kQuerySnapshot = WM_APP + 0x3F1;
@@ -128,14 +135,8 @@ void CStatusText::Paint() {
     RECT rc;
     GetClientRect(m_hwnd, &rc);
     if (m_font) SelectObject(dc, m_font);
-    if (m_model.HasText()) {
-        LONG style = GetWindowLongA(m_hwnd, GWL_STYLE);
-        UINT format = DT_LEFT;
-        if ((style & SS_TYPEMASK) == SS_CENTER) format = DT_CENTER;
-        if ((style & SS_TYPEMASK) == SS_RIGHT) format = DT_RIGHT;
-        format |= (style & SS_CENTERIMAGE) ? (DT_SINGLELINE | DT_VCENTER) : DT_WORDBREAK;
-        DrawTextA(dc, m_model.Text().c_str(), -1, &rc, format);
-    }
+    m_format = ui::StatusTextFormat(static_cast<uint32_t>(GetWindowLongA(m_hwnd, GWL_STYLE)));
+    if (m_model.HasText()) DrawTextA(dc, m_model.Text().c_str(), -1, &rc, m_format);
     RestoreDC(dc, saved);
     EndPaint(m_hwnd, &ps);
     ++m_paints;
@@ -181,6 +182,9 @@ LRESULT CALLBACK CStatusText::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
             std::memset(&out->font, 0, sizeof out->font);
             if (self->m_font) GetObjectA(self->m_font, sizeof out->font, &out->font);
             out->paints = self->m_paints;
+            out->format = self->m_format;
+            out->fontHandle = self->m_font;
+            out->brushHandle = self->m_brush;
             return TRUE;
         }
         break;

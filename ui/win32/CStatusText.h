@@ -37,6 +37,9 @@ public:
         ui::StatusTextModel model;
         LOGFONTA font;
         int paints;
+        UINT format;  // the DrawText format of the last paint
+        HFONT fontHandle;
+        HBRUSH brushHandle;
     };
     static BOOL Query(HWND control, Snapshot* out);
 
@@ -53,4 +56,5 @@ private:
     HFONT m_font = nullptr;
     HBRUSH m_brush = nullptr;
     int m_paints = 0;
+    UINT m_format = 0;
 };

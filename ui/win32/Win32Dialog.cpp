@@ -160,6 +160,13 @@ public:
     void Redraw() override {
         RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
+    void RepaintControls(const std::vector<int>& ids) override {
+        // Each control erases and paints itself; the dialog behind stays.
+        for (int id : ids) {
+            HWND h = Item(id);
+            if (h) RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        }
+    }
 
     static Rect FromRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
     Rect WindowRect() const override {
@@ -585,7 +592,15 @@ INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int Win32Backend::RunModal(Dialog& dialog) { return RunDialog(m_instance, dialog, nullptr); }
+int Win32Backend::RunModal(Dialog& dialog) {
+    // The application's dialog thread starts programs too (the restore of
+    // the power plan at exit).
+    tessaro::IProcess* process = tessaro::Sys().process;
+    bool threadReady = process && process->InitThread();
+    int result = RunDialog(m_instance, dialog, nullptr);
+    if (threadReady) process->EndThread();
+    return result;
+}
 
 void Install(HINSTANCE instance) {
     INITCOMMONCONTROLSEX icc;

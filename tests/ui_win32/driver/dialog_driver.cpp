@@ -7,7 +7,13 @@
 //   click ID           clicks control ID
 //   load PATH          Select Bin / Rom / Sum, PATH typed into the Open dialog
 //   answer TEXT        a "Quillon" box saying TEXT is there; OK pressed
+//   confirm TEXT       an "ISP WARNING" box asking TEXT is there; Yes pressed
+//   sleep MS           waits MS milliseconds
+//   busy MS            the dialog's thread answers no message within MS
+//                      milliseconds (it is blocked, e.g. in an erase)
 //   shot FILE.bmp      the dialog as the screen shows it
+//   shot-now FILE.bmp  the same without bringing it to the front first (the
+//                      dialog's thread may be blocked)
 //   wait-gone          the dialog has ended
 //   windows            lists the visible dialog windows (what a failed step met)
 //
@@ -38,7 +44,14 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
-HWND MainDialog() { return windrive::WaitDialog("Varnellogic USB3.0 Hub FW ISP Tool", true, kTimeoutMs); }
+// Found once by its caption (asking a window for its caption waits for its
+// thread); later steps may meet the dialog's thread blocked.
+HWND MainDialog() {
+    static HWND known = nullptr;
+    if (known && IsWindow(known) && IsWindowVisible(known)) return known;
+    known = windrive::WaitDialog("Varnellogic USB3.0 Hub FW ISP Tool", true, kTimeoutMs);
+    return known;
+}
 
 void ListWindows() {
     EnumWindows(
@@ -97,6 +110,21 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (text != Unescape(arg)) return Fail("the box says \"" + text + "\"");
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         windrive::WaitFor([&] { return !IsWindow(box); }, kTimeoutMs);
+    } else if (verb == "confirm") {
+        HWND box = windrive::WaitDialog("ISP WARNING", false, kTimeoutMs);
+        if (!box) return Fail("no warning box");
+        const std::string text = windrive::BoxText(box);
+        if (text != Unescape(arg)) return Fail("the warning box says \"" + text + "\"");
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+        windrive::WaitFor([&] { return !IsWindow(box); }, kTimeoutMs);
+    } else if (verb == "sleep") {
+        Sleep(static_cast<DWORD>(std::atoi(arg.c_str())));
+    } else if (verb == "busy") {
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(std::atoi(arg.c_str())), &answer))
+            return Fail("the dialog's thread is not busy");
+    } else if (verb == "shot-now") {
+        if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
     } else if (verb == "shot") {
         SetForegroundWindow(dlg);
         Sleep(500);  // the last repaint
