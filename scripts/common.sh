@@ -25,6 +25,10 @@ wine_prefix() {
     timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
     timeout 120 wineserver -w || true
   fi
+  # One server for the whole run: a server that ends between two programs
+  # while the next one connects fails that program ("recvmsg: Connection
+  # reset by peer").  stop_wine_and_xvfb ends it.
+  wineserver -p
 }
 
 # A private Xvfb display (DISPLAY exported, xvfb_pid set); the first argument
