@@ -1,6 +1,6 @@
 // The ports of the native Linux build.  Where Linux has a real equivalent
-// (files, processes, clock, standard streams) it is used; the Windows-only
-// parts stand still: there is no filter driver, no device list and no
+// (files, processes, clock, standard streams, the hubs through libusb) it is
+// used; the Windows-only parts stand still: there is no device list and no
 // restart, and the registry lives in memory.
 #include <fcntl.h>
 #include <signal.h>
@@ -23,6 +23,9 @@
 #include "platform/stdio_console.h"
 #include "platform/os_version_text.h"
 #include "platform/winconst.h"
+#ifdef TESSARO_LIBUSB
+#include "platform/linux/usb_driver.h"
+#endif
 
 extern char** environ;
 
@@ -290,7 +293,13 @@ System& NativeSystem() {
     static MemoryRegistry registry;
     static StderrMessageBox box;
     static ConfiguredOsVersion os;
-    static NoDriver driver;
+#ifdef TESSARO_LIBUSB
+    static std::unique_ptr<IDriver> usb = MakeLibusbDriver();
+    static IDriver& driver = *usb;
+#else
+    static NoDriver noDriver;
+    static IDriver& driver = noDriver;
+#endif
     static RandomGuid guid;
     static EmptyDeviceList devices;
     static PosixProcess process;
