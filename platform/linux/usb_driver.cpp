@@ -7,6 +7,7 @@
 // back at the same port is the same hub to the engine.
 #include <libusb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -56,6 +57,7 @@ struct Entry {
     uint32_t handle = 0;
     std::string path;  // "1-2.3"
     std::string node;  // "/dev/bus/usb/001/004"
+    std::vector<uint8_t> order;  // port path, then bus
     libusb_device_descriptor desc{};
     uint16_t devType = 0;
 };
@@ -160,6 +162,8 @@ private:
             const int bus = libusb_get_bus_number(e.device);
             e.path = std::to_string(bus);
             for (int p = 0; p < depth; ++p) e.path += (p ? "." : "-") + std::to_string(ports[p]);
+            e.order.assign(ports, ports + (depth > 0 ? depth : 0));
+            e.order.push_back(static_cast<uint8_t>(bus));
             if (depth <= 0) e.path += "-0";  // a root hub
             char node[32];
             std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, libusb_get_device_address(e.device));
@@ -168,6 +172,11 @@ private:
             m_entries.push_back(e);
         }
         libusb_free_device_list(list, 1);
+        // Hubs in the order of the ports they sit at, whatever order libusb
+        // found them in; the two halves of a 3.0 hub (one on each bus)
+        // side by side.
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.order < b.order; });
         for (auto it = m_handles.begin(); it != m_handles.end();) {
             const Entry* e = Find(it->first);
             if (e && e->device == it->second.device) {
