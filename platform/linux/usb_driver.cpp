@@ -160,11 +160,11 @@ private:
             uint8_t ports[8];
             int depth = libusb_get_port_numbers(e.device, ports, sizeof ports);
             const int bus = libusb_get_bus_number(e.device);
-            e.path = std::to_string(bus);
+            // The kernel's name of the device: "1-2.3", or "usb1" for a root hub.
+            e.path = depth > 0 ? std::to_string(bus) : "usb" + std::to_string(bus);
             for (int p = 0; p < depth; ++p) e.path += (p ? "." : "-") + std::to_string(ports[p]);
             e.order.assign(ports, ports + (depth > 0 ? depth : 0));
             e.order.push_back(static_cast<uint8_t>(bus));
-            if (depth <= 0) e.path += "-0";  // a root hub
             char node[32];
             std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, libusb_get_device_address(e.device));
             e.node = node;
@@ -309,10 +309,9 @@ private:
         if (container) {
             if (!Container(*e, text, true)) return false;
         } else {
-            char id[64];
-            std::snprintf(id, sizeof id, "USB\\VID_%04X&PID_%04X\\%s", e->desc.idVendor, e->desc.idProduct,
-                          e->path.c_str());
-            text = id;
+            // The instance part of the device's ID: where it sits, which is
+            // also its name in sysfs (/sys/bus/usb/devices/1-2.3).
+            text = e->path;
         }
         if (text.size() + 1 > room) return Failed(win::kErrInsufficientBuffer);
         if (out != in) std::memmove(out, in, kTextHeader);

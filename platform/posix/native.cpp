@@ -25,6 +25,7 @@
 #include "platform/winconst.h"
 #ifdef TESSARO_LIBUSB
 #include "platform/linux/usb_driver.h"
+#include "platform/linux/usb_sysfs.h"
 #endif
 
 extern char** environ;
@@ -290,7 +291,19 @@ System& NativeSystem() {
     static std::unique_ptr<IDebugOutput> debug = MakeDebugOutput();
     static std::unique_ptr<IFileSystem> files = MakeFileSystem(FileSystemOptions{});
     static std::unique_ptr<IIni> ini = MakeIniReader();
+#ifdef TESSARO_LIBUSB
+    // The hubs' selective suspend values and their disable and enable reach
+    // sysfs; everything else of the registry stays in memory.
+    static MemoryRegistry memoryRegistry;
+    static std::unique_ptr<IRegistry> sysfsRegistry = MakeSysfsPowerRegistry(memoryRegistry);
+    static IRegistry& registry = *sysfsRegistry;
+    static std::unique_ptr<IDeviceList> sysfsDevices = MakeSysfsDeviceList();
+    static IDeviceList& devices = *sysfsDevices;
+#else
     static MemoryRegistry registry;
+    static EmptyDeviceList emptyDevices;
+    static IDeviceList& devices = emptyDevices;
+#endif
     static StderrMessageBox box;
     static ConfiguredOsVersion os;
 #ifdef TESSARO_LIBUSB
@@ -301,7 +314,6 @@ System& NativeSystem() {
     static IDriver& driver = noDriver;
 #endif
     static RandomGuid guid;
-    static EmptyDeviceList devices;
     static PosixProcess process;
     static NoShutdown shutdown;
     static XdgShell shell;

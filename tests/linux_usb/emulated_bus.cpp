@@ -134,13 +134,15 @@ EmulatedBus::EmulatedBus(bench::Pc& pc, tessaro::IDriver& benchDriver) : m_pc(pc
             // The handler is attached before the node appears, so that an
             // open never finds it unanswered.
             umockdev_testbed_attach_ioctl(m_testbed, node, m_handler, nullptr);
-            char text[600];
+            char text[800];
             std::snprintf(text, sizeof text,
                           "P: /devices/pci0000:00/usb%d/%d-%d\nN: bus/usb/%03d/%03d\nE: SUBSYSTEM=usb\n"
                           "E: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=%03d\nE: DEVNUM=%03d\nE: DEVNAME=%s\n"
                           "A: busnum=%d\\n\nA: devnum=%d\\n\nA: bConfigurationValue=1\\n\nA: speed=%s\\n\n"
-                          "H: descriptors=",
-                          bus, bus, port, bus, address, bus, address, node, bus, address, bus == 2 ? "5000" : "480");
+                          "A: idVendor=%04x\\n\nA: idProduct=%04x\\n\nA: bcdDevice=%04x\\n\n"
+                          "A: authorized=1\\n\nA: power/control=auto\\n\nH: descriptors=",
+                          bus, bus, port, bus, address, bus, address, node, bus, address, bus == 2 ? "5000" : "480",
+                          fs.spec.vid, fs.spec.pid, device->BcdDevice(i));
             std::string record = text + Hex(Descriptors(fs.spec, device->BcdDevice(i), device->IsHub())) + "\n";
             umockdev_testbed_add_from_string(m_testbed, record.c_str(), nullptr);
         }
