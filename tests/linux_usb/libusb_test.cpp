@@ -174,6 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"reset", "", {{"reset", "--hub", "1"}, {"list"}}, {0, 0}},
         Scenario{"stalled request", "fault fail device Main request 0x83 from 5 count 2\n", {{"update", "--hub", "1", "full.bin"}}, {1}},
         Scenario{"unplugged mid-update", "fault unplug Main after 40\n", {{"update", "--hub", "1", "full.bin"}}, {1}},
+        Scenario{"error codes of a stall and a disconnect",
+                 "fault fail device Main request 0x82 nth 1\nfault unplug Lite after 0\n",
+                 {{"request", "--hub", "1", "--type", "0xC0", "--request", "0x82", "--value", "0", "--index", "0",
+                   "--length", "9"},
+                  {"request", "--hub", "0", "--type", "0xC0", "--request", "0x82", "--value", "0", "--index", "0",
+                   "--length", "9"}},
+                 {1, 1}},
         Scenario{"short read", "fault short device Main request 0x82 from 2 deliver 3\n",
                  {{"read", "--hub", "1", "--mode", "0", "--length", "4096", "-o", "dump.bin"}}, {1}}),
     [](const testing::TestParamInfo<Scenario>& info) {
