@@ -169,6 +169,24 @@ std::string EmulatedBus::Node(const std::string& device, size_t function) const 
     return std::string();
 }
 
+void EmulatedBus::Detach(const std::string& node) {
+    umockdev_testbed_detach_ioctl(m_testbed, node.c_str(), nullptr);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_functions.begin(); it != m_functions.end(); ++it)
+        if (it->node == node) {
+            m_functions.erase(it);
+            break;
+        }
+}
+
+std::string EmulatedBus::RootDir() const {
+    if (!m_testbed) return std::string();
+    gchar* root = umockdev_testbed_get_root_dir(m_testbed);
+    std::string dir = root ? root : "";
+    g_free(root);
+    return dir;
+}
+
 int EmulatedBus::StandardRequests() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_standard;

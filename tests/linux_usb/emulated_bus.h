@@ -43,6 +43,11 @@ public:
     const std::string& Error() const { return m_error; }
     // The device node of a bench device's function ("/dev/bus/usb/001/002").
     std::string Node(const std::string& device, size_t function) const;
+    // The node no longer answers: it stays a plain file (whose permissions
+    // then decide whether it opens).
+    void Detach(const std::string& node);
+    // The test bed's folder, which stands for "/" ("/dev/...", "/sys/...").
+    std::string RootDir() const;
     // Standard requests the bus answered (the BOS reads).
     int StandardRequests() const;
 
