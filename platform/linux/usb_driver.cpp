@@ -163,12 +163,13 @@ private:
             // The kernel's name of the device: "1-2.3", or "usb1" for a root hub.
             e.path = depth > 0 ? std::to_string(bus) : "usb" + std::to_string(bus);
             for (int p = 0; p < depth; ++p) e.path += (p ? "." : "-") + std::to_string(ports[p]);
+            // Root hubs first (port 0), then by port path and bus.
             e.order.assign(ports, ports + (depth > 0 ? depth : 0));
+            if (depth <= 0) e.order.push_back(0);
             e.order.push_back(static_cast<uint8_t>(bus));
             char node[32];
             std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, libusb_get_device_address(e.device));
             e.node = node;
-            e.handle = HandleFor(e.path);
             m_entries.push_back(e);
         }
         libusb_free_device_list(list, 1);
@@ -177,6 +178,7 @@ private:
         // side by side.
         std::stable_sort(m_entries.begin(), m_entries.end(),
                          [](const Entry& a, const Entry& b) { return a.order < b.order; });
+        for (Entry& e : m_entries) e.handle = HandleFor(e.path);
         for (auto it = m_handles.begin(); it != m_handles.end();) {
             const Entry* e = Find(it->first);
             if (e && e->device == it->second.device) {
