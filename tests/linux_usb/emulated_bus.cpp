@@ -129,7 +129,7 @@ EmulatedBus::EmulatedBus(bench::Pc& pc, tessaro::IDriver& benchDriver) : m_pc(pc
             const int port = static_cast<int>(k) + 1;
             char node[40];
             std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, address);
-            Function f{names[k], i, node, fs.spec.containerId};
+            Function f{names[k], i, node, fs.spec.containerId, std::to_string(bus) + "-" + std::to_string(port)};
             m_functions.push_back(f);
             // The handler is attached before the node appears, so that an
             // open never finds it unanswered.
@@ -185,6 +185,12 @@ std::string EmulatedBus::RootDir() const {
     std::string dir = root ? root : "";
     g_free(root);
     return dir;
+}
+
+std::vector<std::string> EmulatedBus::PowerControlSeen(const std::string& device) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_controlSeen.find(device);
+    return it == m_controlSeen.end() ? std::vector<std::string>() : it->second;
 }
 
 int EmulatedBus::StandardRequests() const {
@@ -289,6 +295,16 @@ bool EmulatedBus::Transfer(const Function& f, const uint8_t* setup, uint8_t* dat
     }
     bench::Device* device = m_pc.FindDevice(f.device);
     if (!device || f.index >= device->Functions().size()) return false;
+    // The hub's selective suspend setting while it works (this thread sees
+    // the test bed's sysfs too).
+    if (std::FILE* control = std::fopen(("/sys/bus/usb/devices/" + f.sysName + "/power/control").c_str(), "r")) {
+        char text[16] = {};
+        std::string value(text, std::fread(text, 1, sizeof text - 1, control));
+        std::fclose(control);
+        while (!value.empty() && value.back() == '\n') value.pop_back();
+        std::vector<std::string>& seen = m_controlSeen[f.device];
+        if (std::find(seen.begin(), seen.end(), value) == seen.end()) seen.push_back(value);
+    }
     std::vector<uint8_t> record(16 + length, 0);
     const uint32_t handle = device->Functions()[f.index].handle;
     std::memcpy(record.data() + 4, &handle, 4);

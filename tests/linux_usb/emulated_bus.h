@@ -48,6 +48,9 @@ public:
     void Detach(const std::string& node);
     // The test bed's folder, which stands for "/" ("/dev/...", "/sys/...").
     std::string RootDir() const;
+    // The values of power/control a bench device's functions had while it
+    // received vendor requests.
+    std::vector<std::string> PowerControlSeen(const std::string& device) const;
     // Standard requests the bus answered (the BOS reads).
     int StandardRequests() const;
 
@@ -57,6 +60,7 @@ private:
         size_t index = 0;
         std::string node;
         std::string containerId;
+        std::string sysName;  // "1-2"
     };
     struct Flying {
         _UMockdevIoctlData* urb = nullptr;
@@ -81,6 +85,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::deque<Flying>> m_flying;
     int m_standard = 0;
+    std::map<std::string, std::vector<std::string>> m_controlSeen;
     bool m_ok = false;
     std::string m_error;
 };
