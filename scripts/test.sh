@@ -12,7 +12,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # --- what a fresh Debian machine lacks -----------------------------------------
 ensure_packages cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev libbenchmark-dev \
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth \
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev libusb-1.0-0-dev pkg-config umockdev libumockdev-dev
 
 # --- native: sanitizers --------------------------------------------------------
 say "native build (AddressSanitizer, UBSan)"

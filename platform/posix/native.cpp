@@ -1,6 +1,6 @@
 // The ports of the native Linux build.  Where Linux has a real equivalent
-// (files, processes, clock, standard streams) it is used; the Windows-only
-// parts stand still: there is no filter driver, no device list and no
+// (files, processes, clock, standard streams, the hubs through libusb) it is
+// used; the Windows-only parts stand still: there is no device list and no
 // restart, and the registry lives in memory.
 #include <fcntl.h>
 #include <signal.h>
@@ -23,6 +23,10 @@
 #include "platform/stdio_console.h"
 #include "platform/os_version_text.h"
 #include "platform/winconst.h"
+#ifdef TESSARO_LIBUSB
+#include "platform/linux/usb_driver.h"
+#include "platform/linux/usb_sysfs.h"
+#endif
 
 extern char** environ;
 
@@ -287,12 +291,29 @@ System& NativeSystem() {
     static std::unique_ptr<IDebugOutput> debug = MakeDebugOutput();
     static std::unique_ptr<IFileSystem> files = MakeFileSystem(FileSystemOptions{});
     static std::unique_ptr<IIni> ini = MakeIniReader();
+#ifdef TESSARO_LIBUSB
+    // The hubs' selective suspend values and their disable and enable reach
+    // sysfs; everything else of the registry stays in memory.
+    static MemoryRegistry memoryRegistry;
+    static std::unique_ptr<IRegistry> sysfsRegistry = MakeSysfsPowerRegistry(memoryRegistry);
+    static IRegistry& registry = *sysfsRegistry;
+    static std::unique_ptr<IDeviceList> sysfsDevices = MakeSysfsDeviceList();
+    static IDeviceList& devices = *sysfsDevices;
+#else
     static MemoryRegistry registry;
+    static EmptyDeviceList emptyDevices;
+    static IDeviceList& devices = emptyDevices;
+#endif
     static StderrMessageBox box;
     static ConfiguredOsVersion os;
-    static NoDriver driver;
+#ifdef TESSARO_LIBUSB
+    static std::unique_ptr<IDriver> usb = MakeLibusbDriver();
+    static IDriver& driver = *usb;
+#else
+    static NoDriver noDriver;
+    static IDriver& driver = noDriver;
+#endif
     static RandomGuid guid;
-    static EmptyDeviceList devices;
     static PosixProcess process;
     static NoShutdown shutdown;
     static XdgShell shell;

@@ -128,6 +128,13 @@ TEST_F(CliTest, FailuresGoToStandardErrorWithExitCode1) {
     EXPECT_NE(run.err.find("bad.bench:2"), std::string::npos) << run.err;
 }
 
+TEST_F(CliTest, ListWithoutHubsSaysSoAndSucceeds) {
+    sys.WriteFile("empty.bench", "device Mouse\n  function type 0 vid 0x046D pid 0xC077\nend\n");
+    auto run = Cli("list", "empty.bench");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(NoCr(run.out), "no hub found\n");
+}
+
 TEST_F(CliTest, NoSubcommandEverAsksForAMessageBox) {
     // Failures that make the engine reach for its "ISP ERROR" box when it is
     // not quiet: every one must end as a line on standard error and exit 1.

@@ -40,9 +40,24 @@ std::string Hex(const uint8_t* data, size_t size) {
     return out;
 }
 
+// Whether the driver itself answers: then a failed enumeration means that
+// there is simply no hub.
+bool DriverPresent() {
+    tessaro::Handle h = tessaro::Sys().driver->Open(kFilterDriverName);
+    if (h == tessaro::kInvalidHandle) return false;
+    tessaro::Sys().driver->Close(h);
+    return true;
+}
+
 int List(cli::Args&) {
     cli::QuietIsp isp;
-    if (!isp.OpenDevice()) return cli::Fail(isp.m_lasterror);
+    if (!isp.OpenDevice()) {
+        if (isp.m_lasterror == "Device or driver is not found!" && DriverPresent()) {
+            std::printf("no hub found\n");
+            return 0;
+        }
+        return cli::Fail(isp.m_lasterror);
+    }
     unsigned count = 0;
     if (!isp.GetHubNumber(&count)) return cli::Fail("Get hub number ERROR!");
     std::printf("%u hub(s)\n", count);
