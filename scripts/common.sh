@@ -27,8 +27,11 @@ wine_prefix() {
   fi
   # One server for the whole run: a server that ends between two programs
   # while the next one connects fails that program ("recvmsg: Connection
-  # reset by peer").  stop_wine_and_xvfb ends it.
+  # reset by peer").  stop_wine_and_xvfb ends it.  Wine's own services start
+  # with the first program and live as long as the server: started here,
+  # with no output of a test's to hold open.
   wineserver -p
+  timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 # A private Xvfb display (DISPLAY exported, xvfb_pid set); the first argument
