@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "bench/adapters.h"
+#include "bench/text.h"
 #include "bench/wire.h"
 #include "platform/winconst.h"
 
@@ -15,14 +16,6 @@ namespace bench {
 
 using namespace wire;
 
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return text;
-}
-
-}  // namespace
 
 // --- the filter driver -------------------------------------------------------------------
 
