@@ -8,6 +8,9 @@
 // inside "#ifdef RC_INVOKED", which only the resource compiler defines.
 #include "ui/win32/resource.h"
 #include "ui/win32/dialogs.rc"
+// The header text is resource.h followed by the headers it includes whose
+// ids the templates use (the reader does not follow #include lines).
+#include "ui/phy_ids.h"
 
 namespace ui {
 
@@ -33,10 +36,21 @@ namespace ui {
             ".byte 0\n"                         \
             TESSARO_SECTION_OUT)
 
+// Two files back to back under one name, the second after the first's last line.
+#define TESSARO_EMBED2(name, file1, file2)     \
+    __asm__(TESSARO_SECTION_IN                  \
+            ".globl " TESSARO_SYM(name) "\n"    \
+            TESSARO_SYM(name) ":\n"             \
+            ".incbin \"" file1 "\"\n"           \
+            ".byte 10\n"                        \
+            ".incbin \"" file2 "\"\n"           \
+            ".byte 0\n"                         \
+            TESSARO_SECTION_OUT)
+
 extern "C" const char tessaro_dialogs_rc[];
 extern "C" const char tessaro_resource_h[];
 TESSARO_EMBED(tessaro_dialogs_rc, "ui/win32/dialogs.rc");
-TESSARO_EMBED(tessaro_resource_h, "ui/win32/resource.h");
+TESSARO_EMBED2(tessaro_resource_h, "ui/win32/resource.h", "ui/phy_ids.h");
 
 extern const char* const kDialogsScript;
 extern const char* const kResourceHeader;

@@ -42,3 +42,9 @@
 #define IDC_HUB_VERSION 1054
 #define IDC_READ_REG2 1182
 #define IDC_RESTORE_SUSPEND 1250
+
+// --- PHY settings and tuning dialogs -----------------------------------------
+#define IDD_PHY_DIALOG 140
+#define IDD_PHY_TUNE_2210 142
+#define IDD_PHY_TUNE_2240 143
+#include "ui/phy_ids.h"
