@@ -240,7 +240,8 @@ int CPhyDlg::HubPresent(bool& failed) {
             std::string id;
             if (!devices.HardwareId(list, index, id, 260)) continue;
             for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            if (id.find("VID_2C7E&PID_0B40") != std::string::npos || id.find("VID_2C7E&PID_0B42") != std::string::npos) {
+            if (id.find("VID_2C7E&PID_0B40") != std::string::npos ||
+                id.find("VID_2C7E&PID_0B42") != std::string::npos) {
                 devices.Close(list);
                 return 1;
             }
