@@ -16,6 +16,12 @@
 //                      dialog's thread may be blocked)
 //   wait-gone          the dialog has ended
 //   windows            lists the visible dialog windows (what a failed step met)
+//   window PREFIX      later steps act on the dialog whose caption starts
+//                      with PREFIX (at first: the main dialog)
+//   wait-text ID TEXT  control ID shows TEXT
+//   type ID TEXT       TEXT typed into edit field ID over what it holds
+//   select ID INDEX    entry INDEX chosen in list ID
+//   close              the dialog's close box
 //
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
@@ -44,13 +50,16 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
+// The caption (its start) of the dialog the steps act on.
+std::string g_caption = "Varnellogic USB3.0 Hub FW ISP Tool";
+HWND g_known = nullptr;
+
 // Found once by its caption (asking a window for its caption waits for its
 // thread); later steps may meet the dialog's thread blocked.
 HWND MainDialog() {
-    static HWND known = nullptr;
-    if (known && IsWindow(known) && IsWindowVisible(known)) return known;
-    known = windrive::WaitDialog("Varnellogic USB3.0 Hub FW ISP Tool", true, kTimeoutMs);
-    return known;
+    if (g_known && IsWindow(g_known) && IsWindowVisible(g_known)) return g_known;
+    g_known = windrive::WaitDialog(g_caption, true, kTimeoutMs);
+    return g_known;
 }
 
 void ListWindows() {
@@ -81,6 +90,13 @@ bool Fail(const std::string& what) {
 bool Step(const std::string& verb, const std::string& arg) {
     if (verb == "windows") {
         ListWindows();
+        return true;
+    }
+    if (verb == "window") {
+        g_caption = arg;
+        g_known = nullptr;
+        if (!MainDialog()) return Fail("no dialog \"" + arg + "\"");
+        std::printf("window %s: ok\n", arg.c_str());
         return true;
     }
     HWND dlg = MainDialog();
@@ -130,9 +146,27 @@ bool Step(const std::string& verb, const std::string& arg) {
         Sleep(500);  // the last repaint
         if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
     } else if (verb == "wait-gone") {
-        if (!windrive::WaitFor([] { return windrive::FindDialog("Varnellogic USB3.0 Hub FW ISP Tool", true) == nullptr; },
-                               kTimeoutMs))
+        if (!windrive::WaitFor([] { return windrive::FindDialog(g_caption, true) == nullptr; }, kTimeoutMs))
             return Fail("the dialog stays open");
+    } else if (verb == "wait-text" || verb == "type" || verb == "select") {
+        // ID and its text, as one argument: "3404 Read data OK".
+        const size_t blank = arg.find(' ');
+        const int id = std::atoi(arg.c_str());
+        const std::string text = blank == std::string::npos ? std::string() : Unescape(arg.substr(blank + 1));
+        HWND item = GetDlgItem(dlg, id);
+        if (!item) return Fail("no control " + arg);
+        if (verb == "wait-text") {
+            if (!windrive::WaitFor([&] { return windrive::WindowText(item) == text; }, kTimeoutMs))
+                return Fail("control shows \"" + windrive::WindowText(item) + "\", not \"" + text + "\"");
+        } else if (verb == "type") {
+            SendMessageA(item, EM_SETSEL, 0, -1);
+            for (char c : text) SendMessageA(item, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 0);
+        } else {
+            SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(text.c_str())), 0);
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item));
+        }
+    } else if (verb == "close") {
+        PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else {
         return Fail("unknown step " + verb);
     }
@@ -146,7 +180,8 @@ bool Step(const std::string& verb, const std::string& arg) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string verb = argv[i];
-        std::string arg = verb == "wait-gone" || verb == "windows" || i + 1 >= argc ? std::string() : argv[++i];
+        const bool bare = verb == "wait-gone" || verb == "windows" || verb == "close";
+        std::string arg = bare || i + 1 >= argc ? std::string() : argv[++i];
         if (!Step(verb, arg)) return 1;
     }
     return 0;
