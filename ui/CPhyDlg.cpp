@@ -228,27 +228,31 @@ int CPhyDlg::HubPresent(bool& failed) {
     failed = false;
     tessaro::IDeviceList& devices = *Sys().devices;
     const tessaro::IDeviceList::List list = devices.Open("usb", true);
-    if (list) {
-        for (uint32_t index = 0;; ++index) {
-            if (!devices.Enum(list, index)) {
-                if (tessaro::LastError() != tessaro::win::kErrNoMoreItems) {
-                    ShowLastError();
-                    failed = true;
-                }
-                break;
-            }
-            std::string id;
-            if (!devices.HardwareId(list, index, id, 260)) continue;
-            for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            if (id.find("VID_2C7E&PID_0B40") != std::string::npos ||
-                id.find("VID_2C7E&PID_0B42") != std::string::npos) {
-                devices.Close(list);
-                return 1;
-            }
-        }
-        devices.Close(list);
-        if (failed) return 0;
+    if (!list) {
+        // A list that cannot be made cannot be walked either.
+        ShowLastError();
+        failed = true;
+        return 0;
     }
+    for (uint32_t index = 0;; ++index) {
+        if (!devices.Enum(list, index)) {
+            if (tessaro::LastError() != tessaro::win::kErrNoMoreItems) {
+                ShowLastError();
+                failed = true;
+            }
+            break;
+        }
+        std::string id;
+        if (!devices.HardwareId(list, index, id, 260)) continue;
+        for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (id.find("VID_2C7E&PID_0B40") != std::string::npos ||
+            id.find("VID_2C7E&PID_0B42") != std::string::npos) {
+            devices.Close(list);
+            return 1;
+        }
+    }
+    devices.Close(list);
+    if (failed) return 0;
     // No hardware ID says so: ask the driver.
     unsigned count = 0;
     int found = m_isp.OpenDevice() && m_isp.GetHubNumber(&count) && count > 0;

@@ -12,10 +12,10 @@ namespace {
 using tessaro::test::BenchSystem;
 using ui::MemoryDialog;
 
-std::string Hub(const std::string& extra = "") {
+std::string Hub(const std::string& extra = "", const std::string& pid = "0x0B40") {
     return "os 6.1.7601 sp 1\nhub A\n  store eeprom 256\n  phy-default 0x11\n  phy 0x0101 0x0027 0x3C\n"
            "  phy 0x0101 0x02DD 0x07\n  phy 0x0201 0x0006 0x98\n" + extra +
-           "  function vid 0x2C7E pid 0x0B40 bcd-device 0x9036 bcd-usb 0x0210\nend\n";
+           "  function vid 0x2C7E pid " + pid + " bcd-device 0x9036 bcd-usb 0x0210\nend\n";
 }
 
 int Field(int n) { return IDC_PHY_FIELD1 + n - 1; }
@@ -208,11 +208,23 @@ TEST_F(PhySettingsTest, DeviceChangeLooksForTheHubWaitsAndReadsOrClears) {
     EXPECT_TRUE(d.IsEnabled(IDC_PHY_WRITE));
     ASSERT_FALSE(sys.pc().Requests().empty());
 
-    // A device list that cannot be walked ends the handler with the system's box.
-    MemoryDialog& e = Open(Hub() + "fault devices\n");
+    // A hub whose hardware ID names another product is found through the driver.
+    MemoryDialog& lite = Open(Hub("", "0x0B47"));
     sys.pc().ClearLog();
-    e.DeviceChange(ui::kDbtDevNodesChanged);
+    lite.DeviceChange(ui::kDbtDeviceArrival);
     EXPECT_EQ(Status(), "Finish reading USB2 PHY value.");
+    EXPECT_EQ(Requests(0x72).size(), 10u);
+
+    // A device list that cannot be made ends the handler with the system's
+    // box: no wait, no request.
+    MemoryDialog& e = Open(Hub() + "fault devices error 13\n");
+    sys.pc().ClearLog();
+    const size_t boxes = sys.box.Boxes().size();
+    before = sys.pc().Clock().NowMs();
+    e.DeviceChange(ui::kDbtDevNodesChanged);
+    EXPECT_EQ(sys.pc().Clock().NowMs(), before);
+    EXPECT_TRUE(sys.pc().Requests().empty());
+    EXPECT_EQ(sys.box.Boxes().size(), boxes + 1);
 }
 
 }  // namespace

@@ -300,10 +300,17 @@ TEST_F(PhyTuneTest, StartRefusesHubsItCannotTune) {
     } cases[] = {
         {"", "[ERROR] Detect VX710x hub failed!", ui::kMbIconError},
         {"none", "[Warning] Hub PHY Tuning Tool does not support VX710x-10 Series.", ui::kMbIconWarning},
+        {"fault", "Hub1 type is unknown.", ui::kMbIconWarning},
     };
     for (const Case& c : cases) {
         sys.WriteIni(std::string("[VX7100]\n") + kFlashRow);
-        sys.Bench(c.bench.empty() ? std::string("os 6.1.7601\n") : std::string(kFlashPart) + SpiHub("A", c.bench));
+        if (c.bench.empty()) {
+            sys.Bench("os 6.1.7601\n");
+        } else if (c.bench == "fault") {  // identification requests fail
+            sys.Bench(std::string(kFlashPart) + SpiHub("A") + "fault fail request 0x82\nfault fail request 0x81\n");
+        } else {
+            sys.Bench(std::string(kFlashPart) + SpiHub("A", c.bench));
+        }
         CPhyTuneDlg tune(phytune::Vx2240Form());
         MemoryDialog d(tune);
         EXPECT_FALSE(d.Open());
