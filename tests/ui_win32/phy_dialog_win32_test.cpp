@@ -30,6 +30,14 @@ const char kBench[] =
     "  phy 0x0101 0x0027 0x3C\n  phy 0x0201 0x0006 0x98\n"
     "  function vid 0x2C7E pid 0x0B40 bcd-device 0x9035 bcd-usb 0x0210\nend\n";
 
+// The focus in the foreground window's thread (GetFocus answers for the
+// calling thread only).
+HWND ForegroundFocus() {
+    GUITHREADINFO info;
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(0, &info) ? info.hwndFocus : nullptr;
+}
+
 class PhyDialogWin32Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -106,6 +114,20 @@ TEST_F(PhyDialogWin32Test, AListChoiceInTheTuningDialogReachesTheRegister) {
     ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Item(IDC_TUNE_SAVE)) != FALSE; }));
     EXPECT_EQ(Text(IDC_TUNE_STATUS), "Read data OK");
     EXPECT_EQ(SendMessageA(lfth, CB_GETCURSEL, 0, 0), 2);
+
+    // Enter in an edit field, as the keyboard gives it: that field's register
+    // is written and the dialog stays open.
+    HWND eqrm = Item(IDC_TUNE_EQRM);
+    PostMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(eqrm), TRUE);
+    ASSERT_TRUE(WaitFor([&] { return ForegroundFocus() == eqrm; }));
+    SendMessageA(eqrm, EM_SETSEL, 0, -1);
+    for (char c : std::string("x7")) SendMessageA(eqrm, WM_CHAR, static_cast<WPARAM>(c), 0);
+    EXPECT_EQ(Text(IDC_TUNE_EQRM), "7") << "a digit-only field";
+    PostMessageA(eqrm, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(eqrm, WM_KEYUP, VK_RETURN, 0);
+    ASSERT_TRUE(WaitFor([&] { return Reg(0x0201, 0x0001) == 0x87; })) << Text(IDC_TUNE_STATUS);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Item(IDC_TUNE_SAVE)) != FALSE; }));
+    EXPECT_FALSE(m_ended.load());
 }
 
 }  // namespace
