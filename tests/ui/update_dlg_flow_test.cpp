@@ -50,7 +50,25 @@ TEST_F(UpdateDialogTest, InstallsUpdatesRemovesAndRestartsWithoutADriver) {
     EXPECT_TRUE(m.Alive());
     ASSERT_TRUE(StepUntil("Resetting Hub 1...")) << ::testing::PrintToString(statuses);
     EXPECT_GE(sys.clock.NowMs() - finished, 3000u + 20000u + 500u + 3000u);
+    // The restart notice is answered before Windows is asked to restart.
+    int restartsAtNotice = -1;
+    m.OnBox([&](const ui::BoxRecord& b) {
+        if (b.text.find("Your computer will be restarted") == 0) restartsAtNotice = sys.pc().Restarts();
+        return ui::kIdOk;
+    });
+    // From the final status to the end of the removal, no button and no close.
+    ASSERT_TRUE(StepUntil("FW Update Complete."));
+    EXPECT_FALSE(m.IsEnabled(IDC_UPD_UPDATE));
+    ASSERT_TRUE(StepUntil("Preparing for uninstall driver."));
+    EXPECT_EQ(m.GetText(IDC_UPD_FW_VERSION), "5678");  // read after the final status
+    ASSERT_TRUE(StepUntil("Uninstall filter driver, it will take a while..."));
+    EXPECT_EQ(m.TimerPeriod(3), 300u);
+    EXPECT_FALSE(m.IsEnabled(IDC_UPD_UPDATE));
+    EXPECT_FALSE(m.CloseBox());
+    m.PressEsc();
+    EXPECT_TRUE(m.Alive());
     Run();
+    EXPECT_EQ(restartsAtNotice, 0);
     EXPECT_TRUE(Saw("FW Update Complete."));
     EXPECT_TRUE(Saw("Resetting Hub 1..."));
     EXPECT_TRUE(Saw("Preparing for uninstall driver....."));
@@ -81,6 +99,53 @@ TEST_F(UpdateDialogTest, AMissingPackageClosesTheDialogAndNeverStartsTheUpdate) 
     EXPECT_EQ(m.UnfinishedWorkers(), 0u);
     EXPECT_EQ(Writes("A"), 0u);
     EXPECT_EQ(SetupStarts(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The setup program's failures: its texts, the log shown in Notepad (by the
+// system folder's full path), the dialog closed, no update.
+TEST_F(UpdateDialogTest, AFailedSetupShowsItsLogAndNeverUpdates) {
+    struct Case {
+        const char* name;
+        bool succeeds, writesLog, staleLog;
+        const char* box;
+        bool notepad;
+    } cases[] = {
+        {"no marker", false, true, false, "Install Filter driver fail!", true},
+        // A success marker left by an earlier run never passes for this one.
+        {"stale log", true, false, true, "Process driver data fail!\n\nPlease restart your PC and try again.",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Package();
+        sys.WriteFile("program/fw.bin", Class2());
+        if (c.staleLog) sys.WriteFile("drive-c/difxcmd.log", std::string("VXI-SUCCESS"));
+        MemoryDialog& m = Open(NoDriver(SpiHub("A")));
+        bench::SetupOutcome outcome;
+        outcome.succeeds = c.succeeds;
+        outcome.writesLog = c.writesLog;
+        sys.pc().SetSetup(true, outcome);
+        ASSERT_TRUE(m.Click(IDC_UPD_UPDATE));
+        Run();
+        EXPECT_TRUE(SawBox(c.box)) << ::testing::PrintToString(BoxTexts());
+        EXPECT_TRUE(m.Ended());
+        EXPECT_EQ(Writes("A"), 0u);
+        bool notepad = false;
+        for (const auto& start : sys.pc().Starts()) {
+            if (start.start.file.find("notepad.exe") == std::string::npos) continue;
+            notepad = true;
+            EXPECT_NE(start.start.file, "notepad.exe");
+            EXPECT_NE(start.start.file.find(":\\"), std::string::npos) << start.start.file;
+            EXPECT_EQ(start.start.parameters, "c:\\difxcmd.log");
+        }
+        EXPECT_EQ(notepad, c.notepad);
+        s.reset();
+        sys.Remove("drive-c/difxcmd.log");
+    }
 }
 
 }  // namespace
