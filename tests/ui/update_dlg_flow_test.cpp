@@ -61,6 +61,9 @@ TEST_F(UpdateDialogTest, InstallsUpdatesRemovesAndRestartsWithoutADriver) {
     EXPECT_FALSE(m.IsEnabled(IDC_UPD_UPDATE));
     ASSERT_TRUE(StepUntil("Preparing for uninstall driver."));
     EXPECT_EQ(m.GetText(IDC_UPD_FW_VERSION), "5678");  // read after the final status
+    const uint64_t preparing = sys.clock.NowMs();
+    ASSERT_TRUE(StepUntil("Preparing for uninstall driver....."));
+    EXPECT_EQ(sys.clock.NowMs() - preparing, 2000u);
     ASSERT_TRUE(StepUntil("Uninstall filter driver, it will take a while..."));
     EXPECT_EQ(m.TimerPeriod(3), 300u);
     EXPECT_FALSE(m.IsEnabled(IDC_UPD_UPDATE));
@@ -99,6 +102,24 @@ TEST_F(UpdateDialogTest, AMissingPackageClosesTheDialogAndNeverStartsTheUpdate) 
     EXPECT_EQ(m.UnfinishedWorkers(), 0u);
     EXPECT_EQ(Writes("A"), 0u);
     EXPECT_EQ(SetupStarts(), 0u);
+}
+
+// After a failed update the driver stays for the retry (even with the
+// automatic removal on), and the button and the close box work again.
+TEST_F(UpdateDialogTest, AFailedUpdateKeepsTheDriverForTheRetry) {
+    Package();
+    sys.WriteFile("program/fw.bin", Class2());
+    MemoryDialog& m = Open(std::string(kFlashPart) + SpiHub("A", "VXI2230"));
+    ASSERT_TRUE(m.Click(IDC_UPD_UPDATE));
+    Run();
+    EXPECT_EQ(Status(), "FW Update ERROR!");
+    EXPECT_TRUE(SawBox("Mismatched firmware and Hub!"));
+    EXPECT_FALSE(Saw("Preparing for uninstall driver."));
+    EXPECT_EQ(SetupStarts(), 0u);
+    EXPECT_TRUE(sys.pc().DriverInstalled());
+    EXPECT_TRUE(m.IsEnabled(IDC_UPD_UPDATE));
+    EXPECT_TRUE(m.CloseBox());
+    EXPECT_TRUE(m.Ended());
 }
 
 }  // namespace
