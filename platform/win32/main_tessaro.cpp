@@ -7,12 +7,20 @@
 #include "app/frontends.h"
 #include "platform/native.h"
 #include "ui/CIspDlg.h"
+#include "ui/CUpdateDlg.h"
 
 namespace {
 
 // The main dialog as the application's modal main window.
 void RunMainDialog(CTessaroApp& app) {
     CIspDlg dlg;
+    dlg.SetProgramFolder(app.m_programFolder);
+    ui::DoModal(dlg);
+}
+
+// The update-only dialog for end users (EUserMode 1 or more).
+void RunUpdateDialog(CTessaroApp& app) {
+    CUpdateDlg dlg;
     dlg.SetProgramFolder(app.m_programFolder);
     ui::DoModal(dlg);
 }
@@ -25,5 +33,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     tessaro::HardenProcess();
     ui::win32::Install(instance);
     frontends::Registered().mainDialog = RunMainDialog;
+    frontends::Registered().updateDialog = RunUpdateDialog;
     return TessaroMain(arguments ? arguments : "");
 }

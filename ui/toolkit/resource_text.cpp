@@ -7,6 +7,7 @@
 // recompile this file whenever either changes: the script's statements sit
 // inside "#ifdef RC_INVOKED", which only the resource compiler defines.
 #include "ui/win32/resource.h"
+#include "ui/update_ids.h"
 #include "ui/win32/dialogs.rc"
 
 namespace ui {
@@ -36,7 +37,14 @@ namespace ui {
 extern "C" const char tessaro_dialogs_rc[];
 extern "C" const char tessaro_resource_h[];
 TESSARO_EMBED(tessaro_dialogs_rc, "ui/win32/dialogs.rc");
-TESSARO_EMBED(tessaro_resource_h, "ui/win32/resource.h");
+// The update-only dialog's ids follow the header's text, as if they stood in it.
+__asm__(TESSARO_SECTION_IN
+        ".globl " TESSARO_SYM(tessaro_resource_h) "\n"
+        TESSARO_SYM(tessaro_resource_h) ":\n"
+        ".incbin \"ui/win32/resource.h\"\n"
+        ".incbin \"ui/update_ids.h\"\n"
+        ".byte 0\n"
+        TESSARO_SECTION_OUT);
 
 extern const char* const kDialogsScript;
 extern const char* const kResourceHeader;

@@ -42,3 +42,6 @@
 #define IDC_HUB_VERSION 1054
 #define IDC_READ_REG2 1182
 #define IDC_RESTORE_SUSPEND 1250
+
+// --- update-only dialog (control ids: ui/update_ids.h) -------------------------
+#define IDD_UPDATE_DIALOG 139

@@ -16,6 +16,11 @@
 //                      dialog's thread may be blocked)
 //   wait-gone          the dialog has ended
 //   windows            lists the visible dialog windows (what a failed step met)
+//   dialog CAPTION     the dialog played from here on: the first whose caption
+//                      begins with CAPTION (the main dialog's by default)
+//   status-id ID       the status line is control ID (the main dialog's by default)
+//   box-caption TEXT   answer looks for boxes with this caption ("Quillon" by default)
+//   close              the close box of the dialog
 //
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
@@ -30,6 +35,11 @@
 namespace {
 
 const int kTimeoutMs = 60000;
+
+// The dialog being played, its status line and the caption of its boxes.
+std::string g_caption = "Varnellogic USB3.0 Hub FW ISP Tool";
+int g_statusId = IDC_STATUS;
+std::string g_boxCaption = "Quillon";
 
 std::string Unescape(const std::string& text) {
     std::string out;
@@ -49,7 +59,7 @@ std::string Unescape(const std::string& text) {
 HWND MainDialog() {
     static HWND known = nullptr;
     if (known && IsWindow(known) && IsWindowVisible(known)) return known;
-    known = windrive::WaitDialog("Varnellogic USB3.0 Hub FW ISP Tool", true, kTimeoutMs);
+    known = windrive::WaitDialog(g_caption, true, kTimeoutMs);
     return known;
 }
 
@@ -83,12 +93,19 @@ bool Step(const std::string& verb, const std::string& arg) {
         ListWindows();
         return true;
     }
+    if (verb == "dialog" || verb == "status-id" || verb == "box-caption") {
+        if (verb == "dialog") g_caption = arg;
+        if (verb == "status-id") g_statusId = std::atoi(arg.c_str());
+        if (verb == "box-caption") g_boxCaption = arg;
+        std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
+        return true;
+    }
     HWND dlg = MainDialog();
     if (!dlg && verb != "wait-gone") return Fail("no main dialog");
     if (verb == "wait-status") {
         const std::string want = Unescape(arg);
-        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) == want; }, kTimeoutMs))
-            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) + "\", not \"" + want + "\"");
+        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, g_statusId)) == want; }, kTimeoutMs))
+            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, g_statusId)) + "\", not \"" + want + "\"");
     } else if (verb == "wait-enabled") {
         const int id = std::atoi(arg.c_str());
         if (!windrive::WaitFor([&] { return windrive::Enabled(dlg, id); }, kTimeoutMs)) return Fail(arg + " stays disabled");
@@ -103,7 +120,7 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
             return Fail("the Open dialog stays");
     } else if (verb == "answer") {
-        HWND box = windrive::WaitDialog("Quillon", false, kTimeoutMs);
+        HWND box = windrive::WaitDialog(g_boxCaption, false, kTimeoutMs);
         if (!box) return Fail("no box");
         const std::string text = windrive::BoxText(box);
         std::printf("box: %s\n", text.c_str());
@@ -129,8 +146,10 @@ bool Step(const std::string& verb, const std::string& arg) {
         SetForegroundWindow(dlg);
         Sleep(500);  // the last repaint
         if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
+    } else if (verb == "close") {
+        PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (verb == "wait-gone") {
-        if (!windrive::WaitFor([] { return windrive::FindDialog("Varnellogic USB3.0 Hub FW ISP Tool", true) == nullptr; },
+        if (!windrive::WaitFor([] { return windrive::FindDialog(g_caption, true) == nullptr; },
                                kTimeoutMs))
             return Fail("the dialog stays open");
     } else {
@@ -146,7 +165,7 @@ bool Step(const std::string& verb, const std::string& arg) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string verb = argv[i];
-        std::string arg = verb == "wait-gone" || verb == "windows" || i + 1 >= argc ? std::string() : argv[++i];
+        std::string arg = verb == "wait-gone" || verb == "windows" || verb == "close" || i + 1 >= argc ? std::string() : argv[++i];
         if (!Step(verb, arg)) return 1;
     }
     return 0;
