@@ -4,10 +4,11 @@
 # technician uses it: the dialog after detection, then after a successful
 # Do ISP with a sample image, then Erase XRom on a second bench.  Writes
 # docs/images/main-dialog-ready.png, main-dialog-done.png and
-# main-dialog-erasing.png; then the PHY dialogs: the PHY settings window
-# (PhyAccess 1) after a field was written and read back, and both tuning
-# dialogs opened with PHY Setting (phy-settings.png, phy-tune-vx2240.png,
-# phy-tune-vx2210.png).
+# main-dialog-erasing.png.  Then the update-only dialog as an end user meets
+# it (ready, during the update, complete in folder mode): update-dialog-*.png.
+# Then the PHY dialogs: the PHY settings window (PhyAccess 1) after a field
+# was written and read back, and both tuning dialogs opened with PHY Setting
+# (phy-settings.png, phy-tune-vx2240.png, phy-tune-vx2210.png).
 #
 #   scripts/screenshots.sh     builds what it needs (installing MinGW-w64,
 #                              Wine and Xvfb on a fresh Debian machine), lays
@@ -196,6 +197,116 @@ if store[:0x5000] != b'\xff' * 0x5000:
 print('erased.rom: erased')
 PY
 
+# The update-only dialog as an end user meets it: Tessaro.exe beside a .bin,
+# an .eep and the driver package, on a PC without the filter driver.  The
+# real clock, so that the picture during the update catches the erase
+# (erase delay 0x28 in the flash table: the tool waits 4 s for it).
+say "the end user's folder: build/screenshots/user"
+user="$work/user"
+rm -rf "$user"
+mkdir -p "$user/out"
+cp "$win/Tessaro.exe" "$user/"
+wine "$win/tools/tessaro-image.exe" tools/image/samples/vx7101-21.desc -o "$(winpath "$user/vx7101-21.bin")"
+wine "$win/tools/tessaro-image.exe" tools/image/samples/vx7101-21.eep.desc -o "$(winpath "$user/vx7101-21.eep")"
+printf 'setup' >"$user/VXUSBFLT_SETUP_V3.00.exe"
+printf '[install]\r\n' >"$user/install.iss"
+printf '[uninstall]\r\n' >"$user/uninstall.iss"
+cat > "$user/tessaro.ini" <<'INI'
+; The update-only dialog: the files beside the program, the driver installed
+; before the update and removed after it.
+[VX7100]
+EUserMode=1
+DisableSelectiveSuspend=0
+
+[FlashInfo]
+W25X40=9F 03 EF 30 13 C7 40 01 50 00 00 28 00 00 00 00 00 00
+INI
+cat > "$user/user.bench" <<'BENCH'
+# Windows 8 without the filter driver, one VX710x-21 hub with SPI flash.
+os 6.2.9200
+clock real
+latency 0
+guid sequence 2026
+box quiet
+desktop desktop
+drive-c drive-c
+driver missing
+setup install ok
+setup uninstall ok
+log out/user.log
+
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+  ewsr 50
+  erase-time 4000
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/user.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+BENCH
+
+say "the update-only dialog: install, update, removal, restart"
+(cd "$user" && TESSARO_BENCH="$(winpath "$user/user.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-user.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  dialog "USB3.0 Hub Update Tool v2.03" \
+  status-id 3903 \
+  box-caption "USB3.0 Hub Update Tool" \
+  wait-status "Ready for FW update" \
+  shot "$(winpath "$work/update-ready.bmp")" \
+  click 3904 \
+  wait-status "Initializing..." \
+  sleep 1500 \
+  shot "$(winpath "$work/update-running.bmp")" \
+  answer 'Your computer will be restarted after uninstall driver.\nPlease unplug USB cable & Power Adapter,\nand re-plug them to hub device after restart.' \
+  wait-gone
+wait "$tessaro" || true
+grep -c 'VXUSBFLT_SETUP_V3.00.exe' "$user/out/user.log" | sed 's/^/setup runs in the bench log: /'
+grep -i 'restart' "$user/out/user.log" | tail -1
+
+# Folder mode: the files in the subfolder of the hub's series, the driver in
+# place, no removal: the dialog stays with its final status.
+say "the update-only dialog in folder mode"
+mkdir -p "$user/VX710x-21"
+mv "$user/vx7101-21.bin" "$user/vx7101-21.eep" "$user/VX710x-21/"
+sed -i 's/^EUserMode=1/EUserMode=2/' "$user/tessaro.ini"
+sed -i -e 's/^clock real/clock virtual/' -e 's/^driver missing/driver installed/' \
+  -e 's#^log out/user.log#log out/folder.log#' -e 's#save out/user.rom#save out/folder.rom#' "$user/user.bench"
+(cd "$user" && TESSARO_BENCH="$(winpath "$user/user.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-folder.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  dialog "USB3.0 Hub Update Tool v2.03" \
+  status-id 3903 \
+  wait-status "Ready for FW update" \
+  click 3904 \
+  wait-status "FW Update Complete." \
+  shot "$(winpath "$work/update-complete.bmp")" \
+  close \
+  wait-gone
+wait "$tessaro" || true
+
+python3 - "$user/VX710x-21/vx7101-21.bin" "$user/out/user.rom" "$user/out/folder.rom" <<'PY'
+import sys
+image = open(sys.argv[1], 'rb').read()
+for store_file in sys.argv[2:]:
+    store = open(store_file, 'rb').read()
+    # The configuration block goes in at 0x100 and the container ID at
+    # 0x1C0: the code before and after them must be the image's.
+    ok = store[:0x100] == image[:0x100] and store[0x1D0:len(image) - 2] == image[0x1D0:len(image) - 2]
+    print('%s: %s' % (store_file.split('/')[-1], 'holds the image' if ok else 'DOES NOT hold the image'))
+    if not ok:
+        sys.exit(1)
+PY
+
 # --- the PHY dialogs ----------------------------------------------------------------
 # One hub of each tuning form; PHY registers with values of their own.
 phy_bench() {  # marker, bench file
@@ -243,7 +354,7 @@ sed -i 's/^PhyAccess=.*/PhyAccess=1/' "$pc/tessaro.ini"
 (cd "$pc" && TESSARO_BENCH="$(winpath "$pc/phy-2240.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-phy.out" 2>&1) &
 tessaro=$!
 timeout 240 wine "$win/tests/dialog_driver.exe" \
-  window "Varnellogic USB3.0 Hub Phy setting" \
+  dialog "Varnellogic USB3.0 Hub Phy setting" \
   wait-text "3404 Finish reading USB2 PHY value." \
   type "3437 5a" \
   click 3403 \
@@ -270,7 +381,7 @@ for form in 2240 2210; do
     wait-status "ISP Tool is ready." \
     wait-enabled 1046 \
     click 1046 \
-    window "VX$form PHY Tuning" \
+    dialog "VX$form PHY Tuning" \
     wait-text "3503 Read data OK" \
     "${change[@]}" \
     sleep 2500 \
@@ -278,7 +389,7 @@ for form in 2240 2210; do
     shot "$(winpath "$work/phy-tune-vx$form.bmp")" \
     close \
     wait-gone \
-    window "Varnellogic USB3.0 Hub FW ISP Tool" \
+    dialog "Varnellogic USB3.0 Hub FW ISP Tool" \
     click 1045 \
     wait-gone
   wait "$tessaro" || true
@@ -287,8 +398,11 @@ done
 say "docs/images"
 mkdir -p docs/images
 python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png \
-  "$work/erasing.bmp" docs/images/main-dialog-erasing.png "$work/phy-settings.bmp" docs/images/phy-settings.png \
-  "$work/phy-tune-vx2240.bmp" docs/images/phy-tune-vx2240.png "$work/phy-tune-vx2210.bmp" docs/images/phy-tune-vx2210.png <<'PY'
+  "$work/erasing.bmp" docs/images/main-dialog-erasing.png \
+  "$work/update-ready.bmp" docs/images/update-dialog-ready.png "$work/update-running.bmp" \
+  docs/images/update-dialog-running.png "$work/update-complete.bmp" docs/images/update-dialog-complete.png \
+  "$work/phy-settings.bmp" docs/images/phy-settings.png "$work/phy-tune-vx2240.bmp" docs/images/phy-tune-vx2240.png \
+  "$work/phy-tune-vx2210.bmp" docs/images/phy-tune-vx2210.png <<'PY'
 # 24-bit BMP to PNG with nothing but the standard library.
 import struct, sys, zlib
 

@@ -1,8 +1,8 @@
 // Control ids of the PHY settings dialog (template 140) and of the two PHY
 // tuning dialogs (templates 142 and 143), in a range of their own (3400-3699).
 //
-// ui/win32/resource.h includes this header, and the in-memory dialogs read it
-// as text right after that one, so every id is a plain "#define NAME number".
+// The resource script includes this header, and the in-memory dialogs read it
+// as text after ui/win32/resource.h, so every id is a plain "#define NAME number".
 #pragma once
 
 // --- PHY settings dialog ---------------------------------------------------

@@ -8,12 +8,20 @@
 #include "platform/native.h"
 #include "ui/CIspDlg.h"
 #include "ui/CPhyDlg.h"
+#include "ui/CUpdateDlg.h"
 
 namespace {
 
 // The main dialog as the application's modal main window.
 void RunMainDialog(CTessaroApp& app) {
     CIspDlg dlg;
+    dlg.SetProgramFolder(app.m_programFolder);
+    ui::DoModal(dlg);
+}
+
+// The update-only dialog for end users (EUserMode 1 or more).
+void RunUpdateDialog(CTessaroApp& app) {
+    CUpdateDlg dlg;
     dlg.SetProgramFolder(app.m_programFolder);
     ui::DoModal(dlg);
 }
@@ -33,6 +41,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     tessaro::HardenProcess();
     ui::win32::Install(instance);
     frontends::Registered().mainDialog = RunMainDialog;
+    frontends::Registered().updateDialog = RunUpdateDialog;
     frontends::Registered().phyDialog = RunPhyDialog;
     return TessaroMain(arguments ? arguments : "");
 }

@@ -16,6 +16,7 @@
 #include "tests/ui_win32/window_driving.h"
 #include "ui/CPhyDlg.h"
 #include "ui/CPhyTuneDlg.h"
+#include "ui/phy_ids.h"
 #include "ui/win32/resource.h"
 
 namespace {

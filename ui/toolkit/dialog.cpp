@@ -201,12 +201,26 @@ bool Dialog::StartWorker(std::function<void(WorkerLink&)> fn, int tag) {
     return true;
 }
 
+bool Dialog::QueueWorker(std::function<void(WorkerLink&)> fn, int tag) {
+    if (!m_host || m_endPending) return false;
+    if (!m_working) return StartWorker(std::move(fn), tag);
+    m_queued.emplace_back(std::move(fn), tag);
+    return true;
+}
+
 void Dialog::WorkerDone(int tag) {
     m_working = false;
     OnWorkerDone(tag);
     if (m_endPending) {
         m_endPending = false;
+        m_queued.clear();
         EndDialog(m_pendingResult);
+        return;
+    }
+    if (!m_queued.empty() && m_host) {
+        auto next = std::move(m_queued.front());
+        m_queued.erase(m_queued.begin());
+        StartWorker(std::move(next.first), next.second);
     }
 }
 
@@ -284,6 +298,7 @@ void Dialog::DispatchDestroy() {
     m_host = nullptr;
     m_working = false;
     m_endPending = false;
+    m_queued.clear();
 }
 
 // ---------------------------------------------------------------------------

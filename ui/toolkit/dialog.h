@@ -315,7 +315,13 @@ public:
     // a box the engine raises on it (Sys().box) is shown by the dialog, on
     // its thread, while the worker waits for the answer.
     bool StartWorker(std::function<void(WorkerLink&)> fn, int tag = 0);
+    // Starts fn now when no worker runs, else right after the running
+    // worker's OnWorkerDone: the dialog stays working in between, so the
+    // guard holds across a chain of workers (setup, update, removal).  A
+    // queued worker is dropped when the dialog ends before its turn.
+    bool QueueWorker(std::function<void(WorkerLink&)> fn, int tag = 0);
     bool Working() const { return m_working; }
+    bool WorkerQueued() const { return !m_queued.empty(); }
     // Commands ignored while working, whatever their enabled state (Exit, ...).
     void GuardWhileWorking(std::initializer_list<int> ids) { m_guarded.insert(ids.begin(), ids.end()); }
 
@@ -378,6 +384,7 @@ private:
     int m_pendingResult = 0;
     std::set<int> m_guarded;
     std::vector<std::shared_ptr<WorkerLink::Channel>> m_channels;
+    std::vector<std::pair<std::function<void(WorkerLink&)>, int>> m_queued;
 };
 
 // ---------------------------------------------------------------------------

@@ -7,10 +7,9 @@
 // recompile this file whenever either changes: the script's statements sit
 // inside "#ifdef RC_INVOKED", which only the resource compiler defines.
 #include "ui/win32/resource.h"
-#include "ui/win32/dialogs.rc"
-// The header text is resource.h followed by the headers it includes whose
-// ids the templates use (the reader does not follow #include lines).
+#include "ui/update_ids.h"
 #include "ui/phy_ids.h"
+#include "ui/win32/dialogs.rc"
 
 namespace ui {
 
@@ -36,21 +35,19 @@ namespace ui {
             ".byte 0\n"                         \
             TESSARO_SECTION_OUT)
 
-// Two files back to back under one name, the second after the first's last line.
-#define TESSARO_EMBED2(name, file1, file2)     \
-    __asm__(TESSARO_SECTION_IN                  \
-            ".globl " TESSARO_SYM(name) "\n"    \
-            TESSARO_SYM(name) ":\n"             \
-            ".incbin \"" file1 "\"\n"           \
-            ".byte 10\n"                        \
-            ".incbin \"" file2 "\"\n"           \
-            ".byte 0\n"                         \
-            TESSARO_SECTION_OUT)
-
 extern "C" const char tessaro_dialogs_rc[];
 extern "C" const char tessaro_resource_h[];
 TESSARO_EMBED(tessaro_dialogs_rc, "ui/win32/dialogs.rc");
-TESSARO_EMBED2(tessaro_resource_h, "ui/win32/resource.h", "ui/phy_ids.h");
+// The id headers of the dialog families follow the header's text, as if
+// they stood in it.
+__asm__(TESSARO_SECTION_IN
+        ".globl " TESSARO_SYM(tessaro_resource_h) "\n"
+        TESSARO_SYM(tessaro_resource_h) ":\n"
+        ".incbin \"ui/win32/resource.h\"\n"
+        ".incbin \"ui/update_ids.h\"\n"
+        ".incbin \"ui/phy_ids.h\"\n"
+        ".byte 0\n"
+        TESSARO_SECTION_OUT);
 
 extern const char* const kDialogsScript;
 extern const char* const kResourceHeader;

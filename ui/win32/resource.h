@@ -43,8 +43,10 @@
 #define IDC_READ_REG2 1182
 #define IDC_RESTORE_SUSPEND 1250
 
-// --- PHY settings and tuning dialogs -----------------------------------------
+// --- update-only dialog (control ids: ui/update_ids.h) -------------------------
+#define IDD_UPDATE_DIALOG 139
+
+// --- PHY settings and tuning dialogs (control ids: ui/phy_ids.h) ---------------
 #define IDD_PHY_DIALOG 140
 #define IDD_PHY_TUNE_2210 142
 #define IDD_PHY_TUNE_2240 143
-#include "ui/phy_ids.h"

@@ -16,12 +16,14 @@
 //                      dialog's thread may be blocked)
 //   wait-gone          the dialog has ended
 //   windows            lists the visible dialog windows (what a failed step met)
-//   window PREFIX      later steps act on the dialog whose caption starts
-//                      with PREFIX (at first: the main dialog)
-//   wait-text ID TEXT  control ID shows TEXT
+//   dialog CAPTION     the dialog played from here on: the first whose caption
+//                      begins with CAPTION (the main dialog's by default)
+//   status-id ID       the status line is control ID (the main dialog's by default)
+//   box-caption TEXT   answer looks for boxes with this caption ("Quillon" by default)
+//   close              the close box of the dialog
+//   wait-text ID TEXT  control ID shows TEXT (ID and TEXT one argument)
 //   type ID TEXT       TEXT typed into edit field ID over what it holds
-//   select ID INDEX    entry INDEX chosen in list ID
-//   close              the dialog's close box
+//   select ID INDEX    entry INDEX chosen in list ID, as the user does
 //
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
@@ -37,6 +39,11 @@ namespace {
 
 const int kTimeoutMs = 60000;
 
+// The dialog being played, its status line and the caption of its boxes.
+std::string g_caption = "Varnellogic USB3.0 Hub FW ISP Tool";
+int g_statusId = IDC_STATUS;
+std::string g_boxCaption = "Quillon";
+
 std::string Unescape(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -50,12 +57,10 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
-// The caption (its start) of the dialog the steps act on.
-std::string g_caption = "Varnellogic USB3.0 Hub FW ISP Tool";
-HWND g_known = nullptr;
-
 // Found once by its caption (asking a window for its caption waits for its
-// thread); later steps may meet the dialog's thread blocked.
+// thread); later steps may meet the dialog's thread blocked.  A new caption
+// forgets it (the dialog before may still be open behind a modal one).
+HWND g_known = nullptr;
 HWND MainDialog() {
     if (g_known && IsWindow(g_known) && IsWindowVisible(g_known)) return g_known;
     g_known = windrive::WaitDialog(g_caption, true, kTimeoutMs);
@@ -92,19 +97,22 @@ bool Step(const std::string& verb, const std::string& arg) {
         ListWindows();
         return true;
     }
-    if (verb == "window") {
-        g_caption = arg;
-        g_known = nullptr;
-        if (!MainDialog()) return Fail("no dialog \"" + arg + "\"");
-        std::printf("window %s: ok\n", arg.c_str());
+    if (verb == "dialog" || verb == "status-id" || verb == "box-caption") {
+        if (verb == "dialog") {
+            g_caption = arg;
+            g_known = nullptr;
+        }
+        if (verb == "status-id") g_statusId = std::atoi(arg.c_str());
+        if (verb == "box-caption") g_boxCaption = arg;
+        std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
         return true;
     }
     HWND dlg = MainDialog();
     if (!dlg && verb != "wait-gone") return Fail("no main dialog");
     if (verb == "wait-status") {
         const std::string want = Unescape(arg);
-        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) == want; }, kTimeoutMs))
-            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) + "\", not \"" + want + "\"");
+        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, g_statusId)) == want; }, kTimeoutMs))
+            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, g_statusId)) + "\", not \"" + want + "\"");
     } else if (verb == "wait-enabled") {
         const int id = std::atoi(arg.c_str());
         if (!windrive::WaitFor([&] { return windrive::Enabled(dlg, id); }, kTimeoutMs)) return Fail(arg + " stays disabled");
@@ -119,7 +127,7 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
             return Fail("the Open dialog stays");
     } else if (verb == "answer") {
-        HWND box = windrive::WaitDialog("Quillon", false, kTimeoutMs);
+        HWND box = windrive::WaitDialog(g_boxCaption, false, kTimeoutMs);
         if (!box) return Fail("no box");
         const std::string text = windrive::BoxText(box);
         std::printf("box: %s\n", text.c_str());
@@ -145,11 +153,9 @@ bool Step(const std::string& verb, const std::string& arg) {
         SetForegroundWindow(dlg);
         Sleep(500);  // the last repaint
         if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
-    } else if (verb == "wait-gone") {
-        if (!windrive::WaitFor([] { return windrive::FindDialog(g_caption, true) == nullptr; }, kTimeoutMs))
-            return Fail("the dialog stays open");
+    } else if (verb == "close") {
+        PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (verb == "wait-text" || verb == "type" || verb == "select") {
-        // ID and its text, as one argument: "3404 Read data OK".
         const size_t blank = arg.find(' ');
         const int id = std::atoi(arg.c_str());
         const std::string text = blank == std::string::npos ? std::string() : Unescape(arg.substr(blank + 1));
@@ -165,8 +171,10 @@ bool Step(const std::string& verb, const std::string& arg) {
             SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(text.c_str())), 0);
             PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item));
         }
-    } else if (verb == "close") {
-        PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (verb == "wait-gone") {
+        if (!windrive::WaitFor([] { return windrive::FindDialog(g_caption, true) == nullptr; },
+                               kTimeoutMs))
+            return Fail("the dialog stays open");
     } else {
         return Fail("unknown step " + verb);
     }
@@ -180,8 +188,7 @@ bool Step(const std::string& verb, const std::string& arg) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string verb = argv[i];
-        const bool bare = verb == "wait-gone" || verb == "windows" || verb == "close";
-        std::string arg = bare || i + 1 >= argc ? std::string() : argv[++i];
+        std::string arg = verb == "wait-gone" || verb == "windows" || verb == "close" || i + 1 >= argc ? std::string() : argv[++i];
         if (!Step(verb, arg)) return 1;
     }
     return 0;
