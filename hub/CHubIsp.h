@@ -208,8 +208,25 @@ public:
     // an update never reaches a hub that took another's place meanwhile.
     class OperationScope;
 
+    // The identity the latest enumeration lists at an index; false when the
+    // index lies outside it.
+    bool IdentityAt(int hubIndex, HubIdentity& out) const { return CurrentIdentity(hubIndex, out); }
+    // Inside an operation scope: the hub an index stands for is this one,
+    // found earlier by another session (a gang run's coordinator), instead of
+    // whatever the first selection finds there.
+    void PinHub(int hubIndex, const HubIdentity& identity);
+
     std::string m_lasterror;
     int m_quiet = 0;
+    // A pinned hub is looked for in the whole list at every selection: when
+    // another hub left the bus and the list closed up behind it, the
+    // operation follows its own hub to its new place.  Off: the index must
+    // still hold that hub.  Either way, nothing is sent to any other hub.
+    bool m_followpin = false;
+    // UpdateFirmware writes the caller's store image byte for byte (a
+    // backup going back): no new container ID, no checksum of its own; the
+    // image must fill the store of its class.
+    bool m_writeasis = false;
 
 private:
     // Message box with the caption "ISP ERROR", only while m_quiet is 0.

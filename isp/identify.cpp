@@ -82,7 +82,9 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
         return CHIP_ID_UNKNOWN;
     }
     HubRecord record{};
-    if (!GetHubInfo(&record, static_cast<unsigned>(hubIndex))) {
+    // The place the selection found the hub at (the index itself unless the
+    // operation follows a pinned hub that moved).
+    if (!GetHubInfo(&record, static_cast<unsigned>(m_hubindex))) {
         Box("Get hub info ERROR! unknown chip type.");
         m_lasterror = "Get hub info ERROR! unknown chip type.";
         CloseDevice();
