@@ -9,6 +9,7 @@
 #include "platform/ports.h"
 #include "platform/winconst.h"
 #include "settings/CIniFile.h"
+#include "tools/cli/output.h"
 
 namespace cli {
 namespace {
@@ -37,8 +38,9 @@ public:
 };
 
 int Usage() {
-    std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS] [--json | --json-lines]\n\ncommands:\n");
     for (const auto& [name, entry] : Commands()) std::fprintf(stderr, "  %s\n", entry.usage.c_str());
+    if (JsonOutput()) Result()["error"] = {{"message", "usage: tessaro-cli [--ini FILE] COMMAND [ARGS]"}};
     return 1;
 }
 
@@ -50,6 +52,9 @@ Registration::Registration(const char* name, const char* usage, Handler handler)
 
 int Fail(const std::string& text) {
     std::fprintf(stderr, "tessaro-cli: %s\n", text.c_str());
+    // The first failure is the reason; what follows from it stays on
+    // standard error.
+    if (JsonOutput() && !Result().contains("error")) Result()["error"] = {{"message", text}};
     return 1;
 }
 
@@ -95,15 +100,31 @@ bool Args::Number(const std::string& name, long& value, bool required) {
 
 namespace cli {
 
+int Run(const std::vector<std::string>& rest);
+
 int Main(const std::vector<std::string>& words) {
     Args global(words);
     global.Option("--ini", g_iniOverride);
+    // --json and --json-lines are taken wherever they stand.
+    const bool jsonLines = global.Flag("--json-lines");
+    const bool json = global.Flag("--json");
     std::vector<std::string> rest = global.Rest();
+    const std::string command = rest.empty() ? std::string() : rest[0];
+    BeginOutput(jsonLines ? OutputMode::JsonLines : json ? OutputMode::Json : OutputMode::Text);
+    const int code = Run(rest);
+    EndOutput(command, code);
+    return code;
+}
+
+int Run(const std::vector<std::string>& rest) {
     if (rest.empty()) return Usage();
     if (!g_iniOverride.empty()) CIniFile::SetOverride(g_iniOverride);
     // On the bench when TESSARO_BENCH names one, like the tool itself.
     bench::Activation bench = bench::InstallFromEnvironment();
-    if (bench.Failed()) return 1;
+    if (bench.Failed()) {
+        if (JsonOutput()) Result()["error"] = {{"message", "TESSARO_BENCH: " + bench.Error()}};
+        return 1;
+    }
     NoBoxes noBoxes;
     tessaro::System quiet;
     quiet.box = &noBoxes;
