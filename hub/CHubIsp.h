@@ -223,10 +223,16 @@ public:
     // operation follows its own hub to its new place.  Off: the index must
     // still hold that hub.  Either way, nothing is sent to any other hub.
     bool m_followpin = false;
-    // UpdateFirmware writes the caller's store image byte for byte (a
-    // backup going back): no new container ID, no checksum of its own; the
-    // image must fill the store of its class.
-    bool m_writeasis = false;
+    // A hub type (not CHIP_ID_UNKNOWN): UpdateFirmware writes the caller's
+    // store image byte for byte (a backup going back) into a hub of this
+    // type, identified before its store was touched.  The hub is not
+    // identified again (a half-written store has lost the markers that tell
+    // its type), no new container ID and no checksum of its own are put in;
+    // the image must fill the store of its class.
+    int m_restoretype = CHIP_ID_UNKNOWN;
+    // Whether the latest UpdateFirmware reached the store: its erase or its
+    // first write was sent.  A failure before that left the store as it was.
+    bool StoreTouched() const { return m_storetouched; }
 
 private:
     // Message box with the caption "ISP ERROR", only while m_quiet is 0.
@@ -269,6 +275,8 @@ private:
     bool m_pinned[kMaxHubs] = {};
     HubIdentity m_pin[kMaxHubs] = {};
     bool m_wronghub = false;
+    int m_enumretries = 0;
+    bool m_storetouched = false;  // enumerations begun again because a hub left meanwhile
 };
 
 // Opens an engine operation: the outermost one forgets the hubs an earlier

@@ -238,6 +238,18 @@ int CHubIsp::EnumerateHubs() {
         if (!Sys().driver->IoControl(m_driver, VX_IOCTL_GET_CONTAINER_ID, container, kContainerRecordSize,
                                      container, kContainerRecordSize, &returned)) {
             uint32_t err = tessaro::LastError();
+            // A hub that left the bus since the list was read (another
+            // session's hub pulled out, say) changed the list under this
+            // enumeration: it is read once more from the start, twice at
+            // most, before the enumeration fails.
+            if (err == tessaro::win::kErrDeviceNotConnected && m_enumretries < 2) {
+                ++m_enumretries;
+                DebugLog("Hub %d left during the enumeration; enumerating again.", static_cast<int>(i));
+                const int again = EnumerateHubs();
+                m_enumretries = 0;
+                return again;
+            }
+            m_enumretries = 0;
             return Fail(Format("VX_IOCTL_GET_CONTAINER_ID ERROR! %u", err));
         }
         Candidate c;

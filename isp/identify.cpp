@@ -238,8 +238,9 @@ int CHubIsp::GetFlashIndex(uint8_t* flashIndex, int hubIndex) {
     if (m_flashcount == 0) {
         return Fail("Get flash index ERROR!", "Get flash index ERROR! m_flashcount = 0");
     }
-    if (!SetHubIndex(hubIndex)) {
-        return Fail("Set index ERROR! unknown chip type.");
+    // The operation's own hub, wherever the list holds it now.
+    if (!SelectHub(hubIndex)) {
+        return Fail(SelectError("Set index ERROR! unknown chip type."));
     }
     if (m_enterisp == 2) {
         RequestRecord rec(16);

@@ -54,6 +54,8 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
     };
 
     OperationScope scope(*this);
+    m_storetouched = false;
+    const bool writeAsIs = m_restoretype != CHIP_ID_UNKNOWN;
     ClassLayout layout{};
     int type = CHIP_ID_UNKNOWN;
     do {
@@ -71,7 +73,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             break;
         }
 
-        type = GetChipType(hubIndex, 0);
+        type = writeAsIs ? m_restoretype : GetChipType(hubIndex, 0);
         if (type == CHIP_ID_UNKNOWN) {
             Box(m_lasterror);
             m_lasterror = SelectError(Format("Hub %d is unknown type!", hubIndex).c_str());
@@ -99,7 +101,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
         LoadFlashInfo();
 
         uint16_t checksum = 0;
-        if (m_writeasis) {
+        if (writeAsIs) {
             // A store going back as it was read keeps its own container ID
             // and checksum.
             if (length != S) {
@@ -158,6 +160,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             }
             c = m_flashinfo[f][6];
             DebugLog("flash type = %d, datasize = %d", f, c);
+            m_storetouched = true;
             if (!WriteFlashStatus(f)) {
                 Box("Write flash status ERROR!");
                 Fail("Write flash status ERROR!", "Write status ERROR!");
@@ -178,6 +181,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             break;
         }
         RequestRecord write(16 + c);
+        m_storetouched = true;
 
         if (mode2270 == 0 && spi) {
             // The erase ended the session: open it again and select the hub

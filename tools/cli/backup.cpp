@@ -73,10 +73,10 @@ int ProgramStore(CHubIsp& isp, int hubIndex, int hubType, const std::vector<uint
     std::vector<uint8_t> bytes = store;
     SharedText status;
     ErrorFlag flag{0};
-    isp.m_writeasis = true;
+    isp.m_restoretype = hubType;
     const int ok = isp.UpdateFirmware(hubIndex, cls, bytes.data(), static_cast<int>(bytes.size()), progress, &status,
                                       &flag);
-    isp.m_writeasis = false;
+    isp.m_restoretype = CHIP_ID_UNKNOWN;
     if (!ok) error = isp.m_lasterror;
     return ok;
 }
@@ -85,8 +85,8 @@ namespace {
 
 // restore FILE --hub N: a backup programmed back by hand.
 int Restore(Args& args) {
-    long hub = 0;
-    if (!args.Number("--hub", hub, true)) return 1;
+    long hub = 0, typeGiven = CHIP_ID_UNKNOWN;
+    if (!args.Number("--hub", hub, true) || !args.Number("--type", typeGiven, false)) return 1;
     if (args.Rest().size() != 1) return Fail("usage: restore FILE --hub N");
     const std::string file = args.Rest()[0];
     std::vector<uint8_t> store;
@@ -95,8 +95,11 @@ int Restore(Args& args) {
     QuietIsp isp;
     // The hub identified is the hub written.
     CHubIsp::OperationScope sameHub(isp);
-    const int type = isp.GetChipType(static_cast<int>(hub), 1);
+    // A store that was left half written may have lost the markers that
+    // tell its type: --type names it then.
+    const int type = typeGiven != CHIP_ID_UNKNOWN ? static_cast<int>(typeGiven) : isp.GetChipType(static_cast<int>(hub), 1);
     if (type == CHIP_ID_UNKNOWN) return Fail(isp.m_lasterror);
+    if (!StoreClassOfType(type)) return Fail("no hub type " + std::to_string(type));
     Result()["hub"] = hub;
     Result()["file"] = file;
     Result()["hub_type"] = type;
@@ -106,7 +109,7 @@ int Restore(Args& args) {
     Say("hub %ld: %s restored from %s and verified\n", hub, HubTypeText(type), file.c_str());
     return 0;
 }
-TESSARO_CLI_COMMAND("restore", "restore FILE --hub N         program a store backup back into hub N and verify it",
+TESSARO_CLI_COMMAND("restore", "restore FILE --hub N [--type T]  program a store backup back into hub N and verify it",
                     Restore);
 
 }  // namespace

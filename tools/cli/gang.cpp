@@ -75,6 +75,7 @@ void UpdateOne(HubJob& job, size_t row, const GangOptions& options, ProgressBoar
         job.result = result;
         job.reason = reason;
         job.seconds = static_cast<double>(Sys().clock->NowMs() - startMs) / 1000.0;
+        if (result == HubResult::Success) board.Percent(row).store(100);
         board.SetPhase(row, ResultName(result));
         board.Done(row);
     };
@@ -125,8 +126,9 @@ void UpdateOne(HubJob& job, size_t row, const GangOptions& options, ProgressBoar
     }
     const std::string reason = isp.m_lasterror;
     if (!options.rollback || backup.empty()) return finish(HubResult::Failed, reason);
+    if (!isp.StoreTouched()) return finish(HubResult::Failed, reason + "; the store was not touched");
 
-    // The update failed in its programming steps: the store goes back to
+    // The update failed after its erase or first write: the store goes back to
     // what the backup holds, verified.  A hub that left or changed is
     // refused by the engine like any other write.
     board.SetPhase(row, "rolling back");

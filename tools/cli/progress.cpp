@@ -32,7 +32,7 @@ ProgressBoard::ProgressBoard(const std::vector<int>& hubs, bool terminal)
 
 std::string ProgressBoard::Line(const Row& row) const {
     char text[160];
-    std::snprintf(text, sizeof text, "hub %d  %-30.30s  %-12s %3u%%", row.hub, row.type.c_str(), row.phase.c_str(),
+    std::snprintf(text, sizeof text, "hub %d  %-36.36s  %-15s %3u%%", row.hub, row.type.c_str(), row.phase.c_str(),
                   static_cast<unsigned>(row.percent.load()));
     return text;
 }
