@@ -37,6 +37,27 @@ public:
     }
 };
 
+// With --json the console lines the engine writes (the hub search says what
+// it found) join the document's lines instead of standard output.
+class JsonConsole : public tessaro::IConsole {
+public:
+    void Open() override {}
+    void AttachParent() override {}
+    void Write(const std::string& text) override {
+        std::string line;
+        for (char c : text) {
+            if (c == '\n') {
+                if (!line.empty()) Say("%s\n", line.c_str());
+                line.clear();
+            } else {
+                line.push_back(c);
+            }
+        }
+        if (!line.empty()) Say("%s\n", line.c_str());
+    }
+    int ReadChar(bool) override { return -1; }
+};
+
 int Usage() {
     std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS] [--json | --json-lines]\n\ncommands:\n");
     for (const auto& [name, entry] : Commands()) std::fprintf(stderr, "  %s\n", entry.usage.c_str());
@@ -126,8 +147,10 @@ int Run(const std::vector<std::string>& rest) {
         return 1;
     }
     NoBoxes noBoxes;
+    JsonConsole jsonConsole;
     tessaro::System quiet;
     quiet.box = &noBoxes;
+    if (JsonOutput()) quiet.console = &jsonConsole;
     tessaro::ScopedSystem noBoxPort(quiet);
     auto it = Commands().find(rest[0]);
     if (it == Commands().end()) return Usage();

@@ -41,7 +41,7 @@ private:
         std::string type = "-";
         std::string phase = "waiting";
         ProgressByte percent{0};
-        int shownTenth = -1;  // the tenth of the percent last sent as an event
+        int shownTenth = 0;  // the tenth of the percent last sent as an event
         bool done = false;
     };
     std::string Line(const Row& row) const;
