@@ -4,12 +4,8 @@
 #include <chrono>
 #include <cstdio>
 
-#if defined(_WIN32)
-#include <io.h>
-#define TESSARO_ISATTY(f) _isatty(_fileno(f))
-#else
+#if !defined(_WIN32)
 #include <unistd.h>
-#define TESSARO_ISATTY(f) isatty(fileno(f))
 #endif
 
 #include "files/FirmwareImage.h"
@@ -23,7 +19,15 @@ constexpr auto kRedraw = std::chrono::milliseconds(200);
 
 }  // namespace
 
-bool ProgressBoard::StdoutIsTerminal() { return TESSARO_ISATTY(stdout) != 0; }
+bool ProgressBoard::StdoutIsTerminal() {
+#if defined(_WIN32)
+    // A Windows console shows ANSI sequences as they are unless the program
+    // switches them on: the Windows build prints plain lines.
+    return false;
+#else
+    return isatty(fileno(stdout)) != 0;
+#endif
+}
 
 ProgressBoard::ProgressBoard(const std::vector<int>& hubs, bool terminal)
     : m_rows(hubs.size()), m_terminal(terminal && !JsonOutput()) {
