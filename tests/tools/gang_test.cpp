@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "support/bench_system.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/record.h"
 
 using namespace tessaro::test;
 using nlohmann::json;
@@ -198,6 +200,41 @@ TEST_F(Gang, RestoreProgramsABackupByHand) {
     json refused = Run({"restore", sys.Native("short.rom"), "--hub", std::to_string(hub), "--json"}, &code);
     EXPECT_EQ(code, 1);
     EXPECT_NE(refused.at("error").at("message").get<std::string>().find("does not fit"), std::string::npos);
+}
+
+TEST(LineRecord, RunsAppendingAtOnceNeverInterleaveTheirLines) {
+    TestSystem sys;
+    const std::string file = sys.Native("line.jsonl");
+    // Long lines, so that a record written in pieces would be torn.
+    const std::string padding(3000, 'x');
+    std::vector<std::thread> runs;
+    for (int run = 0; run < 4; ++run)
+        runs.emplace_back([&, run]() {
+            for (int i = 0; i < 50; ++i) {
+                std::string error;
+                std::vector<json> lines = {{{"run", run}, {"n", i}, {"pad", padding}},
+                                           {{"run", run}, {"n", i}, {"pad", padding}}};
+                ASSERT_TRUE(cli::AppendRecord(file, lines, error)) << error;
+            }
+        });
+    for (std::thread& t : runs) t.join();
+    std::istringstream text(sys.ReadText("line.jsonl"));
+    std::string line;
+    std::map<int, int> perRun;
+    int previousRun = -1, inPair = 0;
+    while (std::getline(text, line)) {
+        const json r = json::parse(line);
+        const int run = r.at("run").get<int>();
+        // A run's two lines stand together: one append each.
+        if (inPair == 1) {
+            EXPECT_EQ(run, previousRun);
+        }
+        inPair = (inPair + 1) % 2;
+        previousRun = run;
+        ++perRun[run];
+    }
+    ASSERT_EQ(perRun.size(), 4u);
+    for (const auto& [run, lines] : perRun) EXPECT_EQ(lines, 100) << run;
 }
 
 }  // namespace
