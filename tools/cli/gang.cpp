@@ -91,7 +91,7 @@ void UpdateOne(HubJob& job, size_t row, const GangOptions& options, ProgressBoar
     board.SetType(row, job.type);
     if (!ImageFitsHub(options.imageClass, job.type))
         return finish(HubResult::Skipped, "an image of class " + std::to_string(options.imageClass) +
-                                              " does not fit a " + HubTypeText(job.type) + " hub");
+                                              " does not fit this hub (" + HubTypeText(job.type) + ")");
 
     // What the hub holds now: the whole store when it is backed up, the
     // configuration block (for its version) otherwise.
