@@ -275,8 +275,8 @@ private:
     bool m_pinned[kMaxHubs] = {};
     HubIdentity m_pin[kMaxHubs] = {};
     bool m_wronghub = false;
-    int m_enumretries = 0;
-    bool m_storetouched = false;  // enumerations begun again because a hub left meanwhile
+    int m_enumretries = 0;         // enumerations begun again because a hub left meanwhile
+    bool m_storetouched = false;   // StoreTouched()
 };
 
 // Opens an engine operation: the outermost one forgets the hubs an earlier
