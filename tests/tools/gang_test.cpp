@@ -146,6 +146,24 @@ TEST_F(Gang, AFailedHubIsRolledBackAPulledHubFailsAloneTheRestHoldTheImage) {
     for (const auto& [identity, result] : recorded) EXPECT_EQ(result, hubs[identity].at("result")) << identity;
 }
 
+TEST_F(Gang, AHubThatComesBackAsANewDeviceFailsAloneAndNoOtherHubIsWrittenForIt) {
+    // S2 drops off the bus in the middle of its writes and is back at once,
+    // at the end of the list with a new handle: every hub behind it moves up.
+    sys.Bench(Tray("fault unplug S2 after 60 replug 0\n"));
+    int code = 0;
+    json doc = Run({"update", "--all", sys.Native("tray.bin"), "--json"}, &code);
+    EXPECT_EQ(code, 1);
+    auto hubs = ByIdentity(doc.at("hubs"));
+    EXPECT_EQ(hubs[Id('S', 2)].at("result"), "failed") << hubs[Id('S', 2)].dump();
+    for (char kind : {'S', 'E'})
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = std::string(1, kind) + std::to_string(i);
+            if (name == "S2") continue;
+            EXPECT_EQ(hubs[Id(kind, i)].at("result"), "success") << name << " " << hubs[Id(kind, i)].dump();
+            EXPECT_TRUE(HoldsImage(sys.Store(name), Image())) << name;
+        }
+}
+
 TEST_F(Gang, AHubWhoseBackupCannotBeSavedIsNotErased) {
     sys.Bench(Tray(""));
     const std::vector<uint8_t> s0 = sys.Store("S0");
