@@ -99,11 +99,21 @@ bool Pc::FindFunction(uint32_t handle, Device** device, FunctionState** function
     return false;
 }
 
+namespace {
+
+// Bus time a request of this thread still owes: spent once the driver's lock
+// is released, so that requests to different hubs from different threads
+// overlap on the bus as control transfers to different devices do, instead
+// of queueing behind one another's bus time.
+thread_local uint64_t t_owedUs = 0;
+
+}  // namespace
+
 void Pc::SpendLatency() {
     if (!m_latencyUs) return;
-    // The PC's own real clock waits in microseconds.
+    // The PC's own real clock waits in microseconds, after the lock.
     if (&Clock() == &m_real) {
-        m_real.SleepUs(m_latencyUs);
+        t_owedUs += m_latencyUs;
         return;
     }
     // Other clocks count milliseconds: the bus time is summed and whole
@@ -121,6 +131,16 @@ void Pc::SpendLatency() {
 
 bool Pc::DriverControl(tessaro::Handle h, uint32_t code, const void* inVoid, uint32_t inSize, void* outVoid,
                        uint32_t outSize, uint32_t* returned) {
+    // Declared before the lock: its destructor runs once the lock is released.
+    struct SpendOwed {
+        RealClock& clock;
+        ~SpendOwed() {
+            if (!t_owedUs) return;
+            const uint64_t us = t_owedUs;
+            t_owedUs = 0;
+            clock.SleepUs(us);
+        }
+    } spendOwed{m_real};
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     const uint8_t* in = static_cast<const uint8_t*>(inVoid);
     uint8_t* out = static_cast<uint8_t*>(outVoid);

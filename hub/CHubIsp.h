@@ -208,8 +208,31 @@ public:
     // an update never reaches a hub that took another's place meanwhile.
     class OperationScope;
 
+    // The identity the latest enumeration lists at an index; false when the
+    // index lies outside it.
+    bool IdentityAt(int hubIndex, HubIdentity& out) const { return CurrentIdentity(hubIndex, out); }
+    // Inside an operation scope: the hub an index stands for is this one,
+    // found earlier by another session (a gang run's coordinator), instead of
+    // whatever the first selection finds there.
+    void PinHub(int hubIndex, const HubIdentity& identity);
+
     std::string m_lasterror;
     int m_quiet = 0;
+    // A pinned hub is looked for in the whole list at every selection: when
+    // another hub left the bus and the list closed up behind it, the
+    // operation follows its own hub to its new place.  Off: the index must
+    // still hold that hub.  Either way, nothing is sent to any other hub.
+    bool m_followpin = false;
+    // A hub type (not CHIP_ID_UNKNOWN): UpdateFirmware writes the caller's
+    // store image byte for byte (a backup going back) into a hub of this
+    // type, identified before its store was touched.  The hub is not
+    // identified again (a half-written store has lost the markers that tell
+    // its type), no new container ID and no checksum of its own are put in;
+    // the image must fill the store of its class.
+    int m_restoretype = CHIP_ID_UNKNOWN;
+    // Whether the latest UpdateFirmware reached the store: its erase or its
+    // first write was sent.  A failure before that left the store as it was.
+    bool StoreTouched() const { return m_storetouched; }
 
 private:
     // Message box with the caption "ISP ERROR", only while m_quiet is 0.
@@ -252,6 +275,8 @@ private:
     bool m_pinned[kMaxHubs] = {};
     HubIdentity m_pin[kMaxHubs] = {};
     bool m_wronghub = false;
+    int m_enumretries = 0;         // enumerations begun again because a hub left meanwhile
+    bool m_storetouched = false;   // StoreTouched()
 };
 
 // Opens an engine operation: the outermost one forgets the hubs an earlier

@@ -238,6 +238,18 @@ int CHubIsp::EnumerateHubs() {
         if (!Sys().driver->IoControl(m_driver, VX_IOCTL_GET_CONTAINER_ID, container, kContainerRecordSize,
                                      container, kContainerRecordSize, &returned)) {
             uint32_t err = tessaro::LastError();
+            // A hub that left the bus since the list was read (another
+            // session's hub pulled out, say) changed the list under this
+            // enumeration: it is read once more from the start, twice at
+            // most, before the enumeration fails.
+            if (err == tessaro::win::kErrDeviceNotConnected && m_enumretries < 2) {
+                ++m_enumretries;
+                DebugLog("Hub %d left during the enumeration; enumerating again.", static_cast<int>(i));
+                const int again = EnumerateHubs();
+                m_enumretries = 0;
+                return again;
+            }
+            m_enumretries = 0;
             return Fail(Format("VX_IOCTL_GET_CONTAINER_ID ERROR! %u", err));
         }
         Candidate c;
@@ -381,8 +393,36 @@ bool CHubIsp::CurrentIdentity(int hubIndex, HubIdentity& out) const {
     return true;
 }
 
+void CHubIsp::PinHub(int hubIndex, const HubIdentity& identity) {
+    if (m_opdepth == 0 || !HubIndexValid(hubIndex)) return;
+    m_pin[hubIndex] = identity;
+    m_pinned[hubIndex] = true;
+}
+
+namespace {
+
+bool SameIdentity(const CHubIsp::HubIdentity& was, const CHubIsp::HubIdentity& now) {
+    const HubRecord& a = was.record;
+    const HubRecord& b = now.record;
+    return a.handle == b.handle && a.devType == b.devType && a.idVendor == b.idVendor && a.idProduct == b.idProduct &&
+           a.bcdDevice == b.bcdDevice && a.bcdUSB == b.bcdUSB &&
+           std::memcmp(was.containerId, now.containerId, kContainerIdSize) == 0;
+}
+
+}  // namespace
+
 int CHubIsp::SelectHub(int hubIndex) {
     m_wronghub = false;
+    if (m_followpin && m_opdepth > 0 && HubIndexValid(hubIndex) && m_pinned[hubIndex] &&
+        m_driver != tessaro::kInvalidHandle && m_driver != 0) {
+        // The pinned hub wherever the list holds it now.
+        HubIdentity at{};
+        for (int j = 0; CurrentIdentity(j, at); ++j) {
+            if (!SameIdentity(m_pin[hubIndex], at)) continue;
+            if (j != hubIndex) DebugLog("hub %d is listed at %d now", hubIndex + 1, j + 1);
+            return SetHubIndex(j);
+        }
+    }
     if (!SetHubIndex(hubIndex)) return 0;
     if (m_opdepth == 0 || !HubIndexValid(hubIndex)) return 1;
     HubIdentity now{};
@@ -396,9 +436,7 @@ int CHubIsp::SelectHub(int hubIndex) {
     const HubIdentity& was = m_pin[hubIndex];
     const HubRecord& a = was.record;
     const HubRecord& b = now.record;
-    bool same = known && a.handle == b.handle && a.devType == b.devType && a.idVendor == b.idVendor &&
-                a.idProduct == b.idProduct && a.bcdDevice == b.bcdDevice && a.bcdUSB == b.bcdUSB &&
-                std::memcmp(was.containerId, now.containerId, kContainerIdSize) == 0;
+    bool same = known && SameIdentity(was, now);
     if (same) return 1;
     m_wronghub = true;
     m_lasterror = Format("Hub %d has changed! It is no longer the hub VID_%04X&PID_%04X (bcdDevice %04X, id %s) "

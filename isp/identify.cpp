@@ -82,7 +82,9 @@ int CHubIsp::GetChipType(int hubIndex, int enterIsp) {
         return CHIP_ID_UNKNOWN;
     }
     HubRecord record{};
-    if (!GetHubInfo(&record, static_cast<unsigned>(hubIndex))) {
+    // The place the selection found the hub at (the index itself unless the
+    // operation follows a pinned hub that moved).
+    if (!GetHubInfo(&record, static_cast<unsigned>(m_hubindex))) {
         Box("Get hub info ERROR! unknown chip type.");
         m_lasterror = "Get hub info ERROR! unknown chip type.";
         CloseDevice();
@@ -236,8 +238,9 @@ int CHubIsp::GetFlashIndex(uint8_t* flashIndex, int hubIndex) {
     if (m_flashcount == 0) {
         return Fail("Get flash index ERROR!", "Get flash index ERROR! m_flashcount = 0");
     }
-    if (!SetHubIndex(hubIndex)) {
-        return Fail("Set index ERROR! unknown chip type.");
+    // The operation's own hub, wherever the list holds it now.
+    if (!SelectHub(hubIndex)) {
+        return Fail(SelectError("Set index ERROR! unknown chip type."));
     }
     if (m_enterisp == 2) {
         RequestRecord rec(16);

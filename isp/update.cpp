@@ -54,6 +54,8 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
     };
 
     OperationScope scope(*this);
+    m_storetouched = false;
+    const bool writeAsIs = m_restoretype != CHIP_ID_UNKNOWN;
     ClassLayout layout{};
     int type = CHIP_ID_UNKNOWN;
     do {
@@ -71,7 +73,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             break;
         }
 
-        type = GetChipType(hubIndex, 0);
+        type = writeAsIs ? m_restoretype : GetChipType(hubIndex, 0);
         if (type == CHIP_ID_UNKNOWN) {
             Box(m_lasterror);
             m_lasterror = SelectError(Format("Hub %d is unknown type!", hubIndex).c_str());
@@ -98,36 +100,48 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
         int mode2270 = static_cast<int>(CIniFile::ToInt(m_ini.GetString("2270_Mode", "VX7100")));
         LoadFlashInfo();
 
-        tessaro::Guid guid{};
-        if (!Sys().guid->Create(&guid)) {
-            boxErrorLog("Generate Container ID failed!");
-            break;
-        }
-        uint8_t id[16];
-        id[0] = static_cast<uint8_t>(guid.data1 >> 24);
-        id[1] = static_cast<uint8_t>(guid.data1 >> 16);
-        id[2] = static_cast<uint8_t>(guid.data1 >> 8);
-        id[3] = static_cast<uint8_t>(guid.data1);
-        id[4] = static_cast<uint8_t>(guid.data2 >> 8);
-        id[5] = static_cast<uint8_t>(guid.data2);
-        id[6] = static_cast<uint8_t>(guid.data3 >> 8);
-        id[7] = static_cast<uint8_t>(guid.data3);
-        std::memcpy(id + 8, guid.data4, 8);
-        std::memset(m_containerid, 0, sizeof m_containerid);
-        if (imageClass == 1) {
-            for (int i = 0; i < 16; ++i) m_containerid[2 * i + 1] = id[i];
+        uint16_t checksum = 0;
+        if (writeAsIs) {
+            // A store going back as it was read keeps its own container ID
+            // and checksum.
+            if (length != S) {
+                boxErrorLog(Format("A store image of %d bytes does not fill the store of %d bytes!", length, S));
+                break;
+            }
+            std::memcpy(image.data(), data, static_cast<size_t>(S));
+            checksum = static_cast<uint16_t>(image[static_cast<size_t>(S - 2)] << 8 | image[static_cast<size_t>(S - 1)]);
         } else {
-            std::memcpy(m_containerid, id, 16);
+            tessaro::Guid guid{};
+            if (!Sys().guid->Create(&guid)) {
+                boxErrorLog("Generate Container ID failed!");
+                break;
+            }
+            uint8_t id[16];
+            id[0] = static_cast<uint8_t>(guid.data1 >> 24);
+            id[1] = static_cast<uint8_t>(guid.data1 >> 16);
+            id[2] = static_cast<uint8_t>(guid.data1 >> 8);
+            id[3] = static_cast<uint8_t>(guid.data1);
+            id[4] = static_cast<uint8_t>(guid.data2 >> 8);
+            id[5] = static_cast<uint8_t>(guid.data2);
+            id[6] = static_cast<uint8_t>(guid.data3 >> 8);
+            id[7] = static_cast<uint8_t>(guid.data3);
+            std::memcpy(id + 8, guid.data4, 8);
+            std::memset(m_containerid, 0, sizeof m_containerid);
+            if (imageClass == 1) {
+                for (int i = 0; i < 16; ++i) m_containerid[2 * i + 1] = id[i];
+            } else {
+                std::memcpy(m_containerid, id, 16);
+            }
+            // The caller's image carries the new ID as far as it reaches; the
+            // store image always carries all of it.
+            if (layout.idOffset < length) {
+                int n = length - layout.idOffset < layout.idLength ? length - layout.idOffset : layout.idLength;
+                std::memcpy(data + layout.idOffset, m_containerid, static_cast<size_t>(n));
+            }
+            if (length > 0) std::memcpy(image.data(), data, static_cast<size_t>(length));
+            std::memcpy(image.data() + layout.idOffset, m_containerid, static_cast<size_t>(layout.idLength));
+            checksum = CalcChecksum(image.data(), S - 2);
         }
-        // The caller's image carries the new ID as far as it reaches; the
-        // store image always carries all of it.
-        if (layout.idOffset < length) {
-            int n = length - layout.idOffset < layout.idLength ? length - layout.idOffset : layout.idLength;
-            std::memcpy(data + layout.idOffset, m_containerid, static_cast<size_t>(n));
-        }
-        if (length > 0) std::memcpy(image.data(), data, static_cast<size_t>(length));
-        std::memcpy(image.data() + layout.idOffset, m_containerid, static_cast<size_t>(layout.idLength));
-        uint16_t checksum = CalcChecksum(image.data(), S - 2);
         DebugLog("checksum = %04x", checksum);
 
         int c = 0;
@@ -146,6 +160,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             }
             c = m_flashinfo[f][6];
             DebugLog("flash type = %d, datasize = %d", f, c);
+            m_storetouched = true;
             if (!WriteFlashStatus(f)) {
                 Box("Write flash status ERROR!");
                 Fail("Write flash status ERROR!", "Write status ERROR!");
@@ -166,6 +181,7 @@ int CHubIsp::UpdateFirmware(int hubIndex, int imageClass, uint8_t* data, int len
             break;
         }
         RequestRecord write(16 + c);
+        m_storetouched = true;
 
         if (mode2270 == 0 && spi) {
             // The erase ended the session: open it again and select the hub

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 top=$(pwd)
 
 . scripts/common.sh
-ensure_packages cmake ninja-build g++
+ensure_packages cmake ninja-build g++ nlohmann-json3-dev
 
 echo "=== building the native tool"
 cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARO_TESTS=OFF >/dev/null

@@ -20,7 +20,7 @@ top=$(pwd)
 
 . scripts/common.sh
 
-ensure_packages cmake ninja-build python3 mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth
+ensure_packages cmake ninja-build python3 mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth nlohmann-json3-dev
 
 # The Windows tree of the "windows" preset, or another one named by
 # TESSARO_WINDOWS_BUILD (configured the same way when it is new).

@@ -12,7 +12,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # --- what a fresh Debian machine lacks -----------------------------------------
 ensure_packages cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev libbenchmark-dev \
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth \
-  clang libclang-rt-14-dev libusb-1.0-0-dev pkg-config umockdev libumockdev-dev
+  clang libclang-rt-14-dev libusb-1.0-0-dev pkg-config umockdev libumockdev-dev nlohmann-json3-dev
 
 # --- native: sanitizers --------------------------------------------------------
 say "native build (AddressSanitizer, UBSan)"
@@ -21,9 +21,9 @@ cmake --build --preset linux -j "$jobs"
 say "native tests"
 ctest --preset linux -j "$jobs"
 
-say "dialog tests under ThreadSanitizer"
+say "dialog tests and the gang update under ThreadSanitizer"
 cmake --preset linux-tsan >/dev/null
-cmake --build --preset linux-tsan -j "$jobs" --target test_ui
+cmake --build --preset linux-tsan -j "$jobs" --target test_ui test_tools
 ctest --preset linux-tsan
 
 # --- the parsers under libFuzzer (clang tree of its own), briefly -----------------

@@ -9,6 +9,7 @@
 #include "platform/ports.h"
 #include "platform/winconst.h"
 #include "settings/CIniFile.h"
+#include "tools/cli/output.h"
 
 namespace cli {
 namespace {
@@ -36,9 +37,31 @@ public:
     }
 };
 
+// With --json the console lines the engine writes (the hub search says what
+// it found) join the document's lines instead of standard output.
+class JsonConsole : public tessaro::IConsole {
+public:
+    void Open() override {}
+    void AttachParent() override {}
+    void Write(const std::string& text) override {
+        std::string line;
+        for (char c : text) {
+            if (c == '\n') {
+                if (!line.empty()) Say("%s\n", line.c_str());
+                line.clear();
+            } else {
+                line.push_back(c);
+            }
+        }
+        if (!line.empty()) Say("%s\n", line.c_str());
+    }
+    int ReadChar(bool) override { return -1; }
+};
+
 int Usage() {
-    std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(stderr, "usage: tessaro-cli [--ini FILE] COMMAND [ARGS] [--json | --json-lines]\n\ncommands:\n");
     for (const auto& [name, entry] : Commands()) std::fprintf(stderr, "  %s\n", entry.usage.c_str());
+    if (JsonOutput()) Result()["error"] = {{"message", "usage: tessaro-cli [--ini FILE] COMMAND [ARGS]"}};
     return 1;
 }
 
@@ -50,6 +73,9 @@ Registration::Registration(const char* name, const char* usage, Handler handler)
 
 int Fail(const std::string& text) {
     std::fprintf(stderr, "tessaro-cli: %s\n", text.c_str());
+    // The first failure is the reason; what follows from it stays on
+    // standard error.
+    if (JsonOutput() && !Result().contains("error")) Result()["error"] = {{"message", text}};
     return 1;
 }
 
@@ -95,18 +121,36 @@ bool Args::Number(const std::string& name, long& value, bool required) {
 
 namespace cli {
 
+int Run(const std::vector<std::string>& rest);
+
 int Main(const std::vector<std::string>& words) {
     Args global(words);
     global.Option("--ini", g_iniOverride);
+    // --json and --json-lines are taken wherever they stand.
+    const bool jsonLines = global.Flag("--json-lines");
+    const bool json = global.Flag("--json");
     std::vector<std::string> rest = global.Rest();
+    const std::string command = rest.empty() ? std::string() : rest[0];
+    BeginOutput(jsonLines ? OutputMode::JsonLines : json ? OutputMode::Json : OutputMode::Text);
+    const int code = Run(rest);
+    EndOutput(command, code);
+    return code;
+}
+
+int Run(const std::vector<std::string>& rest) {
     if (rest.empty()) return Usage();
     if (!g_iniOverride.empty()) CIniFile::SetOverride(g_iniOverride);
     // On the bench when TESSARO_BENCH names one, like the tool itself.
     bench::Activation bench = bench::InstallFromEnvironment();
-    if (bench.Failed()) return 1;
+    if (bench.Failed()) {
+        if (JsonOutput()) Result()["error"] = {{"message", "TESSARO_BENCH: " + bench.Error()}};
+        return 1;
+    }
     NoBoxes noBoxes;
+    JsonConsole jsonConsole;
     tessaro::System quiet;
     quiet.box = &noBoxes;
+    if (JsonOutput()) quiet.console = &jsonConsole;
     tessaro::ScopedSystem noBoxPort(quiet);
     auto it = Commands().find(rest[0]);
     if (it == Commands().end()) return Usage();

@@ -6,6 +6,8 @@
 #include "files/FirmwareImage.h"
 #include "hub/CHubIsp.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/gang.h"
+#include "tools/cli/output.h"
 
 namespace {
 
@@ -53,18 +55,29 @@ int List(cli::Args&) {
     cli::QuietIsp isp;
     if (!isp.OpenDevice()) {
         if (isp.m_lasterror == "Device or driver is not found!" && DriverPresent()) {
-            std::printf("no hub found\n");
+            cli::Say("no hub found\n");
+            cli::Result()["count"] = 0;
+            cli::Result()["hubs"] = nlohmann::json::array();
             return 0;
         }
         return cli::Fail(isp.m_lasterror);
     }
     unsigned count = 0;
     if (!isp.GetHubNumber(&count)) return cli::Fail("Get hub number ERROR!");
-    std::printf("%u hub(s)\n", count);
+    cli::Say("%u hub(s)\n", count);
+    cli::Result()["count"] = count;
+    cli::Result()["hubs"] = nlohmann::json::array();
     for (unsigned i = 0; i < count; ++i) {
         HubRecord r{};
         if (!isp.GetHubInfo(&r, i)) return cli::Fail("Get hub info ERROR!");
-        std::printf("hub %u: handle %u, type %d, VID %04X, PID %04X, bcdDevice %04X, bcdUSB %04X\n", i,
+        cli::Result()["hubs"].push_back({{"index", i},
+                                         {"handle", r.handle},
+                                         {"dev_type", r.devType},
+                                         {"vid", r.idVendor},
+                                         {"pid", r.idProduct},
+                                         {"bcd_device", r.bcdDevice},
+                                         {"bcd_usb", r.bcdUSB}});
+        cli::Say("hub %u: handle %u, type %d, VID %04X, PID %04X, bcdDevice %04X, bcdUSB %04X\n", i,
                     static_cast<unsigned>(r.handle), r.devType, r.idVendor, r.idProduct, r.bcdDevice, r.bcdUSB);
     }
     isp.CloseDevice();
@@ -95,9 +108,14 @@ int Request(cli::Args& args) {
     isp.CloseDevice();
     if (!ok) return cli::Fail(isp.m_lasterror);
     if (type & 0x80) {
-        std::printf("%s\n", Hex(rec.Data(), static_cast<size_t>(length)).c_str());
+        const std::string hex = Hex(rec.Data(), static_cast<size_t>(length));
+        cli::Say("%s\n", hex.c_str());
+        std::string flat;
+        for (char c : hex) flat.push_back(c == '\n' ? ' ' : c);
+        cli::Result()["data"] = flat;
     } else {
-        std::printf("ok\n");
+        cli::Say("ok\n");
+        cli::Result()["data"] = nullptr;
     }
     return 0;
 }
@@ -112,15 +130,25 @@ int Identify(cli::Args& args) {
     cli::QuietIsp isp;
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
-    std::printf("HubType %d %s (%s)\n", type, HubTypeName(type), HubTypeText(type));
-    std::printf("code: %s\n", isp.IsMaskRom(hub) ? "mask ROM" : "own code (from the store)");
+    cli::Say("HubType %d %s (%s)\n", type, HubTypeName(type), HubTypeText(type));
+    cli::Say("code: %s\n", isp.IsMaskRom(hub) ? "mask ROM" : "own code (from the store)");
+    cli::Result()["hub"] = hub;
+    cli::Result()["hub_type"] = type;
+    cli::Result()["hub_type_name"] = HubTypeName(type);
+    cli::Result()["hub_type_text"] = HubTypeText(type);
+    cli::Result()["mask_rom"] = isp.IsMaskRom(hub) != 0;
+    cli::Result()["flash"] = nullptr;
     if (IsSpiHubType(type)) {
         uint8_t f = 0;
         if (isp.OpenDevice() && isp.GetFlashIndex(&f, hub)) {
-            std::printf("flash index: %u (block size %u, erase delay %d ms, write delay %d ms)\n", f, isp.GetDataSize(f),
+            cli::Result()["flash"] = {{"index", f},
+                                      {"block_size", isp.GetDataSize(f)},
+                                      {"erase_delay_ms", isp.EraseDelay()},
+                                      {"write_delay_ms", isp.WriteDelay()}};
+            cli::Say("flash index: %u (block size %u, erase delay %d ms, write delay %d ms)\n", f, isp.GetDataSize(f),
                         isp.EraseDelay(), isp.WriteDelay());
         } else {
-            std::printf("flash index: none (%s)\n", isp.m_lasterror.c_str());
+            cli::Say("flash index: none (%s)\n", isp.m_lasterror.c_str());
         }
         isp.CloseDevice();
     }
@@ -145,7 +173,11 @@ int Read(cli::Args& args) {
     uint32_t error = 0;
     if (!WriteWholeFile(out, data.data(), data.size(), error))
         return cli::Fail("cannot write " + out + ": " + SystemErrorText(error));
-    std::printf("%ld bytes written to %s\n", length, out.c_str());
+    cli::Say("%ld bytes written to %s\n", length, out.c_str());
+    cli::Result()["hub"] = hub;
+    cli::Result()["mode"] = mode;
+    cli::Result()["bytes"] = length;
+    cli::Result()["file"] = out;
     return 0;
 }
 TESSARO_CLI_COMMAND("read", "read --hub N --mode 0|1 --length L -o FILE   the store (0) or the configuration block (1)",
@@ -159,7 +191,9 @@ int Erase(cli::Args& args) {
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
     int ok = IsSpiHubType(type) ? isp.EraseFlash(hub, nullptr) : isp.EraseEeprom(hub);
     if (!ok) return cli::Fail(isp.m_lasterror);
-    std::printf("%s\n", isp.m_lasterror.empty() ? "erased" : isp.m_lasterror.c_str());
+    cli::Say("%s\n", isp.m_lasterror.empty() ? "erased" : isp.m_lasterror.c_str());
+    cli::Result()["hub"] = hub;
+    cli::Result()["message"] = isp.m_lasterror.empty() ? "erased" : isp.m_lasterror;
     return 0;
 }
 TESSARO_CLI_COMMAND("erase", "erase --hub N               erase the hub's store", Erase);
@@ -169,12 +203,14 @@ int Reset(cli::Args& args) {
     if (!HubOption(args, hub)) return 1;
     cli::QuietIsp isp;
     if (!isp.SoftwareReset(hub)) return cli::Fail(isp.m_lasterror);
-    std::printf("reset\n");
+    cli::Say("reset\n");
+    cli::Result()["hub"] = hub;
     return 0;
 }
 TESSARO_CLI_COMMAND("reset", "reset --hub N               restart the hub", Reset);
 
 int Update(cli::Args& args) {
+    if (args.Flag("--all")) return cli::GangUpdate(args);
     int hub = 0;
     long imageClass = 0;
     bool classGiven = false;
@@ -204,7 +240,11 @@ int Update(cli::Args& args) {
     CHubIsp::OperationScope sameHub(isp);
     int type = isp.GetChipType(hub, 1);
     if (type == CHIP_ID_UNKNOWN) return cli::Fail(isp.m_lasterror);
-    std::printf("hub %d: %s; image class %ld\n", hub, HubTypeText(type), imageClass);
+    cli::Say("hub %d: %s; image class %ld\n", hub, HubTypeText(type), imageClass);
+    cli::Result()["hub"] = hub;
+    cli::Result()["hub_type"] = type;
+    cli::Result()["image"] = image;
+    cli::Result()["image_class"] = imageClass;
     if (!ImageFitsHub(static_cast<int>(imageClass), type) && !force)
         return cli::Fail("Mismatched firmware and Hub! (--force writes it all the same)");
 
@@ -215,11 +255,13 @@ int Update(cli::Args& args) {
     int result = isp.UpdateFirmware(hub, static_cast<int>(imageClass), data.data(), static_cast<int>(data.size()),
                                     &progress, &status, &errorFlag);
     if (!result) return cli::Fail(isp.m_lasterror);
-    std::printf("Firmware update successfully!\n");
+    cli::Say("Firmware update successfully!\n");
     return 0;
 }
 TESSARO_CLI_COMMAND("update",
-                    "update --hub N IMAGE [--class C] [--force]  program the image (class from its markers unless given)",
+                    "update --hub N IMAGE [--class C] [--force]  program the image (class from its markers unless given)\n"
+                    "  update --all IMAGE [--eep FILE] [--jobs N] [--backup DIR [--rollback]] [--record FILE]\n"
+                    "                             every hub the image fits, each on its own thread",
                     Update);
 
 }  // namespace

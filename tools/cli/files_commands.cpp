@@ -17,6 +17,7 @@
 #include "files/StoreFiles.h"
 #include "hub/CHubIsp.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/output.h"
 
 namespace {
 
@@ -45,25 +46,34 @@ int Classify(cli::Args& args) {
     const int length = static_cast<int>(image.size() > 0x7FFFFFFF ? 0x7FFFFFFF : image.size());
     const int cls = CHubIsp::ClassifyImage(image.data(), length);
     const ImageVersion version = ReadImageVersion(image.data(), length);
-    std::printf("file = %s\n", path.c_str());
-    std::printf("length = %d\n", length);
-    std::printf("class = %d\n", cls);
+    cli::Say("file = %s\n", path.c_str());
+    cli::Say("length = %d\n", length);
+    cli::Say("class = %d\n", cls);
+    cli::Result()["file"] = path;
+    cli::Result()["length"] = length;
+    cli::Result()["class"] = cls;
     if (cls == -1) return cli::Fail(kCannotDetermineBin);
 
     const uint16_t product = ImageProductId(image.data(), length, cls);
-    std::printf("product_id = 0x%04X\n", product);
-    std::printf("model = %s\n", ModelName(product));
-    std::printf("version = %s\n", VersionText(version.high, version.low).c_str());
+    cli::Say("product_id = 0x%04X\n", product);
+    cli::Say("model = %s\n", ModelName(product));
+    cli::Say("version = %s\n", VersionText(version.high, version.low).c_str());
+    cli::Result()["product_id"] = product;
+    cli::Result()["model"] = ModelName(product);
+    cli::Result()["version"] = VersionText(version.high, version.low);
     const int store = StoreSize(cls);
     if (length == store) {
         const uint16_t sum = CalcChecksum(image.data(), store - 2);
         const bool valid = image[static_cast<size_t>(store - 2)] == (sum >> 8) &&
                            image[static_cast<size_t>(store - 1)] == (sum & 0xFF);
-        std::printf("checksum = %s (0x%04X)\n", valid ? "valid" : "none", sum);
+        cli::Say("checksum = %s (0x%04X)\n", valid ? "valid" : "none", sum);
+        cli::Result()["checksum"] = {{"valid", valid}, {"value", sum}};
     } else {
-        std::printf("store_size = %d (the image is %s)\n", store, length < store ? "padded when programmed" : "longer");
+        cli::Say("store_size = %d (the image is %s)\n", store, length < store ? "padded when programmed" : "longer");
+        cli::Result()["store_size"] = store;
     }
-    std::printf("status = %s\n", LoadStatusText(cls, product).c_str());
+    cli::Say("status = %s\n", LoadStatusText(cls, product).c_str());
+    cli::Result()["status"] = LoadStatusText(cls, product);
     return 0;
 }
 TESSARO_CLI_COMMAND("classify", "classify FILE", Classify);
@@ -98,7 +108,11 @@ int Sum(cli::Args& args) {
                                        static_cast<int>(config.size()), version);
     UiReport report;
     if (!WriteSumFile(out, sum, ToolOwner::Console, &report)) return cli::Fail(report.message);
-    std::printf("%s\n", sum.okText.c_str());
+    cli::Say("%s\n", sum.okText.c_str());
+    cli::Result()["file"] = out;
+    cli::Result()["class"] = cls;
+    cli::Result()["checksum"] = sum.checksum;
+    cli::Result()["reported_sum"] = sum.reportedSum;
     return 0;
 }
 TESSARO_CLI_COMMAND("sum", "sum IMAGE [--class C] [--eep FILE] -o OUT", Sum);
@@ -133,7 +147,11 @@ int EepShow(cli::Args& args) {
     }
     ConfigDecodeNotes notes;
     const HubConfig config = DecodeConfig(block.data(), size, format, &notes);
-    std::printf("%s", ConfigToText(config, format, &notes).c_str());
+    const std::string configText = ConfigToText(config, format, &notes);
+    cli::Say("%s", configText.c_str());
+    cli::Result()["file"] = path;
+    cli::Result()["bytes"] = size;
+    cli::Result()["text"] = configText;
     if (!notes.markerValid) {
         char text[80];
         std::snprintf(text, sizeof text, "%s: first byte 0x%02X is neither 0x55 nor 0xAA", path.c_str(),
@@ -157,8 +175,11 @@ int EepMake(cli::Args& args) {
     uint32_t code = 0;
     if (!WriteWholeFile(out, sample.config.data(), sample.config.size(), code))
         return cli::Fail("cannot write " + out + ": " + SystemErrorText(code));
-    std::printf("%s: %s configuration block of %zu bytes\n", out.c_str(), LayoutName(sample.format.layout),
-                sample.config.size());
+    cli::Say("%s: %s configuration block of %zu bytes\n", out.c_str(), LayoutName(sample.format.layout),
+             sample.config.size());
+    cli::Result()["file"] = out;
+    cli::Result()["layout"] = LayoutName(sample.format.layout);
+    cli::Result()["bytes"] = sample.config.size();
     return 0;
 }
 

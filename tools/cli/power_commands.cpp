@@ -10,6 +10,7 @@
 #include "power/PowerPlan.h"
 #include "settings/CIniFile.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/output.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int Driver(cli::Args& args) {
     if (!args.Option("--folder", folder)) folder = CIniFile::ProgramFolder();
     if (!args.Rest().empty()) return cli::Fail("driver takes no arguments but --folder DIR");
     const bool is64 = Is64BitOs();
-    std::printf("Windows: %s-bit, driver key HKEY_LOCAL_MACHINE\\%s\n", is64 ? "64" : "32",
+    cli::Say("Windows: %s-bit, driver key HKEY_LOCAL_MACHINE\\%s\n", is64 ? "64" : "32",
                 FilterDriverKey(is64).c_str());
 
     std::string installed, setupFile;
@@ -52,23 +53,30 @@ int Driver(cli::Args& args) {
     CliSink sink;
     const int result = CheckDriverVersion(state, sink);
     if (installed.empty())
-        std::printf("installed: none\n");
+        cli::Say("installed: none\n");
     else
-        std::printf("installed: %s (compared as %f)\n", installed.c_str(),
+        cli::Say("installed: %s (compared as %f)\n", installed.c_str(),
                     static_cast<double>(InstalledDriverNumber(installed)));
     if (result == kDriverPackageMissing) {
-        std::printf("package: none in %s\n", folder.c_str());
+        cli::Say("package: none in %s\n", folder.c_str());
     } else {
         const size_t slash = setupFile.find_last_of("\\/");
         std::string title = slash == std::string::npos ? setupFile : setupFile.substr(slash + 1);
         title = title.substr(0, title.rfind('.'));
         float number = 0;
         if (PackageDriverNumber(title, number))
-            std::printf("package: %s (version %f)\n", setupFile.c_str(), static_cast<double>(number));
+            cli::Say("package: %s (version %f)\n", setupFile.c_str(), static_cast<double>(number));
         else
-            std::printf("package: %s (no version in its name)\n", setupFile.c_str());
+            cli::Say("package: %s (no version in its name)\n", setupFile.c_str());
     }
-    std::printf("check: %d, %s\n", result, CheckMeaning(result));
+    cli::Say("check: %d, %s\n", result, CheckMeaning(result));
+    cli::Result()["windows_bits"] = is64 ? 64 : 32;
+    cli::Result()["installed"] = installed.empty() ? nlohmann::json(nullptr) : nlohmann::json(installed);
+    cli::Result()["package"] = result == kDriverPackageMissing ? nlohmann::json(nullptr) : nlohmann::json(setupFile);
+    cli::Result()["check"] = result;
+    cli::Result()["check_text"] = CheckMeaning(result);
+    if (result == kDriverPackageMissing && cli::JsonOutput())
+        cli::Result()["error"] = {{"message", "no driver package in " + folder}};
     return result == kDriverPackageMissing ? 1 : 0;
 }
 TESSARO_CLI_COMMAND("driver", "driver [--folder DIR]       installed filter driver, package version and the check",
@@ -82,15 +90,18 @@ int Suspend(cli::Args& args) {
     const uint32_t value = rest[0] == "on" ? 1 : 0;
 
     const SuspendMethod method = CurrentSuspendMethod();
-    std::printf("way: %s\n", SuspendMethodName(method));
+    cli::Say("way: %s\n", SuspendMethodName(method));
+    cli::Result()["way"] = SuspendMethodName(method);
+    cli::Result()["value"] = value;
+    cli::Result()["hubs"] = nlohmann::json::array();
     if (method == SuspendMethod::None) {
-        std::printf("DisableSelectiveSuspend leaves selective suspend as it is\n");
+        cli::Say("DisableSelectiveSuspend leaves selective suspend as it is\n");
         return 0;
     }
     if (method == SuspendMethod::PowerPlan) {
         if (!ChangePowerPlanUsbSelectiveSuspend(static_cast<int>(value), 1))
             return cli::Fail(value ? "the power plan could not be changed back" : "Selective suspend deactivation failed!");
-        std::printf("power plan: USB selective suspend %s for AC and DC\n", value ? "on" : "off");
+        cli::Say("power plan: USB selective suspend %s for AC and DC\n", value ? "on" : "off");
         return 0;
     }
 
@@ -112,7 +123,8 @@ int Suspend(cli::Args& args) {
             return cli::Fail("hub " + std::to_string(hub) + ": " +
                              (value ? "Activate selective suspend failed! " : "Deactivate selective suspend failed! ") +
                              isp.m_lasterror);
-        std::printf("hub %d: EnableSelectiveSuspend %u\n", hub, value);
+        cli::Say("hub %d: EnableSelectiveSuspend %u\n", hub, value);
+        cli::Result()["hubs"].push_back(hub);
     }
     return 0;
 }
@@ -123,8 +135,14 @@ int FindHub(cli::Args& args) {
     if (!args.Rest().empty()) return cli::Fail("find-hub takes no arguments");
     std::string vid, pid, revision;
     std::fflush(stdout);
-    if (!FindHubHardwareId(vid, pid, revision)) return 1;
-    std::printf("VID %s, PID %s, revision %s\n", vid.c_str(), pid.c_str(), revision.empty() ? "-" : revision.c_str());
+    if (!FindHubHardwareId(vid, pid, revision)) {
+        if (cli::JsonOutput()) cli::Result()["error"] = {{"message", "no hub found in the system's list of USB devices"}};
+        return 1;
+    }
+    cli::Result()["vid"] = vid;
+    cli::Result()["pid"] = pid;
+    cli::Result()["revision"] = revision.empty() ? nlohmann::json(nullptr) : nlohmann::json(revision);
+    cli::Say("VID %s, PID %s, revision %s\n", vid.c_str(), pid.c_str(), revision.empty() ? "-" : revision.c_str());
     return 0;
 }
 TESSARO_CLI_COMMAND("find-hub", "find-hub                    the hub in the system's list of USB devices", FindHub);
