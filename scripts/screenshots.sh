@@ -6,6 +6,9 @@
 # docs/images/main-dialog-ready.png, main-dialog-done.png and
 # main-dialog-erasing.png.  Then the update-only dialog as an end user meets
 # it (ready, during the update, complete in folder mode): update-dialog-*.png.
+# Then the PHY dialogs: the PHY settings window (PhyAccess 1) after a field
+# was written and read back, and both tuning dialogs opened with PHY Setting
+# (phy-settings.png, phy-tune-vx2240.png, phy-tune-vx2210.png).
 #
 #   scripts/screenshots.sh     builds what it needs (installing MinGW-w64,
 #                              Wine and Xvfb on a fresh Debian machine), lays
@@ -304,12 +307,102 @@ for store_file in sys.argv[2:]:
         sys.exit(1)
 PY
 
+# --- the PHY dialogs ----------------------------------------------------------------
+# One hub of each tuning form; PHY registers with values of their own.
+phy_bench() {  # marker, bench file
+  cat > "$2" <<BENCH
+# Windows 8 with one hub whose PHY registers hold sample values.
+os 6.2.9200
+clock virtual
+latency 0
+box quiet
+desktop desktop
+drive-c drive-c
+
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "$1"
+  phy-default 0x00
+  phy 0x0101 0x0020 0x5A
+  phy 0x0101 0x0027 0x3C
+  phy 0x0201 0x0001 0x83
+  phy 0x0201 0x0002 0x5A
+  phy 0x0201 0x0005 0x4A
+  phy 0x0201 0x0006 0x98
+  phy 0x0201 0x0011 0x13
+  phy 0x0201 0x0012 0x6B
+  phy 0x0201 0x02C2 0xB5
+  phy 0x0201 0x02C3 0x6C
+  phy 0x0201 0x02C0 0x9B
+  phy 0x0201 0x00C9 0x40
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+BENCH
+}
+phy_bench VXI2240 "$pc/phy-2240.bench"
+phy_bench VXI2210 "$pc/phy-2210.bench"
+
+say "the PHY settings window (PhyAccess 1): SQ_DT_D2 written and read back"
+sed -i 's/^PhyAccess=.*/PhyAccess=1/' "$pc/tessaro.ini"
+(cd "$pc" && TESSARO_BENCH="$(winpath "$pc/phy-2240.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-phy.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  dialog "Varnellogic USB3.0 Hub Phy setting" \
+  wait-text "3404 Finish reading USB2 PHY value." \
+  type "3437 5a" \
+  click 3403 \
+  wait-text "3404 Finish writing USB2 PHY value." \
+  click 3402 \
+  wait-text "3404 Finish reading USB2 PHY value." \
+  wait-text "3437 5a" \
+  shot "$(winpath "$work/phy-settings.bmp")" \
+  close \
+  wait-gone
+wait "$tessaro" || true
+
+say "the tuning dialogs, opened with PHY Setting"
+sed -i 's/^PhyAccess=.*/PhyAccess=2/' "$pc/tessaro.ini"
+for form in 2240 2210; do
+  if [ "$form" = 2240 ]; then
+    change=(select "3519 2")   # LFTH 2: 0xD8 into register 0x06
+  else
+    change=(select "3500 2")   # Downstream Port 2
+  fi
+  (cd "$pc" && TESSARO_BENCH="$(winpath "$pc/phy-$form.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-tune.out" 2>&1) &
+  tessaro=$!
+  timeout 240 wine "$win/tests/dialog_driver.exe" \
+    wait-status "ISP Tool is ready." \
+    wait-enabled 1046 \
+    click 1046 \
+    dialog "VX$form PHY Tuning" \
+    wait-text "3503 Read data OK" \
+    "${change[@]}" \
+    sleep 2500 \
+    wait-text "3503 Read data OK" \
+    shot "$(winpath "$work/phy-tune-vx$form.bmp")" \
+    close \
+    wait-gone \
+    dialog "Varnellogic USB3.0 Hub FW ISP Tool" \
+    click 1045 \
+    wait-gone
+  wait "$tessaro" || true
+done
+
 say "docs/images"
 mkdir -p docs/images
 python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png \
   "$work/erasing.bmp" docs/images/main-dialog-erasing.png \
   "$work/update-ready.bmp" docs/images/update-dialog-ready.png "$work/update-running.bmp" \
-  docs/images/update-dialog-running.png "$work/update-complete.bmp" docs/images/update-dialog-complete.png <<'PY'
+  docs/images/update-dialog-running.png "$work/update-complete.bmp" docs/images/update-dialog-complete.png \
+  "$work/phy-settings.bmp" docs/images/phy-settings.png "$work/phy-tune-vx2240.bmp" docs/images/phy-tune-vx2240.png \
+  "$work/phy-tune-vx2210.bmp" docs/images/phy-tune-vx2210.png <<'PY'
 # 24-bit BMP to PNG with nothing but the standard library.
 import struct, sys, zlib
 

@@ -9,6 +9,7 @@
 #include "power/DriverSetup.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CIspDlg_internal.h"
+#include "ui/CPhyTuneDlg.h"
 #include "ui/win32/resource.h"
 
 using namespace ispdlg;
@@ -230,9 +231,8 @@ void CIspDlg::OpenConfigurations() {
 }
 
 void CIspDlg::OpenPhySetting() {
-    int type = m_hubType[0];
-    if (type == CHIP_ID_VX2230_SPI || type == CHIP_ID_UNKNOWN) return;
-    MessageBox("The PHY tuning dialog is not available in this build of the tool yet.", kQuillon, kInfoBox);
+    // Hub 1's type picks the form; other types have none.
+    RunPhyTuning(*this, m_hubType[0]);
 }
 
 void CIspDlg::OnWorkerDone(int tag) {

@@ -7,6 +7,7 @@
 #include "app/frontends.h"
 #include "platform/native.h"
 #include "ui/CIspDlg.h"
+#include "ui/CPhyDlg.h"
 #include "ui/CUpdateDlg.h"
 
 namespace {
@@ -25,6 +26,13 @@ void RunUpdateDialog(CTessaroApp& app) {
     ui::DoModal(dlg);
 }
 
+// The PHY settings dialog as the application's main window (PhyAccess 1).
+void RunPhyDialog(CTessaroApp& app) {
+    CPhyDlg dlg;
+    dlg.SetProgramFolder(app.m_programFolder);
+    ui::DoModal(dlg);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
@@ -34,5 +42,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     ui::win32::Install(instance);
     frontends::Registered().mainDialog = RunMainDialog;
     frontends::Registered().updateDialog = RunUpdateDialog;
+    frontends::Registered().phyDialog = RunPhyDialog;
     return TessaroMain(arguments ? arguments : "");
 }

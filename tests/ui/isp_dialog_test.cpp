@@ -173,12 +173,23 @@ TEST_F(IspDialogTest, AboutBoxPhySettingAndConfigurations) {
     EXPECT_EQ(m.Modals(), std::vector<int>{IDD_ABOUTBOX});
     EXPECT_TRUE(m.Alive());
     ASSERT_TRUE(m.Click(IDC_PHY_SETTING));
-    ExpectBox(LastBox(), "The PHY tuning dialog is not available in this build of the tool yet.",
-              ui::kMbIconInformation);
-    // A VX710x-10 hub has no PHY dialog.
-    Open(std::string(kFlashPart) + SpiHub("A", "none"), "DisableSelectiveSuspend=0\nPhyAccess=2\n");
-    ASSERT_TRUE(M().Click(IDC_PHY_SETTING));
-    EXPECT_TRUE(M().Boxes().empty());
+    EXPECT_EQ(m.Modals(), (std::vector<int>{IDD_ABOUTBOX, IDD_PHY_TUNE_2240}));
+    // Hub 1's chip picks the tuning form; a VX710x-10 hub has none.
+    const struct {
+        std::string hub;
+        std::vector<int> modals;
+    } forms[] = {
+        {SpiHub("A", "VXI2210"), {IDD_PHY_TUNE_2210}},
+        {isptest::EepromHub("A"), {IDD_PHY_TUNE_2240}},
+        {isptest::LiteHub("A"), {IDD_PHY_TUNE_2240}},
+        {SpiHub("A", "none"), {}},
+    };
+    for (const auto& f : forms) {
+        Open(std::string(kFlashPart) + f.hub, "DisableSelectiveSuspend=0\nPhyAccess=2\n");
+        ASSERT_TRUE(M().Click(IDC_PHY_SETTING));
+        EXPECT_TRUE(M().Boxes().empty()) << M().Boxes().front().text;
+        EXPECT_EQ(M().Modals(), f.modals) << f.hub;
+    }
 }
 
 TEST_F(IspDialogTest, TheBenchIsNamedInTheCaption) {

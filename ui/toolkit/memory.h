@@ -105,7 +105,7 @@ public:
     // Each returns false, doing nothing, when a person could not do it (the
     // control is disabled or hidden, the window is disabled or gone).
     bool Click(int id);                              // focus, auto check/radio, command
-    bool Type(int id, const std::string& text);      // focus, text cut at the limit, modified, EN_CHANGE
+    bool Type(int id, const std::string& text);      // focus, ES_NUMBER digits, limit, modified, EN_CHANGE
     bool Select(int id, int index);                  // list/combo selection and its notification
     bool SelectTab(int id, int index);               // tab selection and TCN_SELCHANGE
     bool FocusOn(int id);                            // moves the focus (EN_KILLFOCUS / EN_SETFOCUS)

@@ -41,7 +41,13 @@ bool MemoryDialog::Type(int id, const std::string& text) {
     MoveFocusTo(id);
     c = Ctl(id, "Type");
     if (!UserCan(c) || c->readOnly) return false;
-    c->text = text.substr(0, static_cast<size_t>(std::max(0, c->limit)));
+    std::string typed = text;
+    // A digit-only edit (ES_NUMBER) refuses every other key.
+    if (c->tmpl.HasStyle("ES_NUMBER"))
+        typed.erase(std::remove_if(typed.begin(), typed.end(),
+                                   [](char ch) { return !std::isdigit(static_cast<unsigned char>(ch)); }),
+                    typed.end());
+    c->text = typed.substr(0, static_cast<size_t>(std::max(0, c->limit)));
     c->modified = true;
     m_dialog.DispatchCommand(id, kEnChange);
     return true;

@@ -8,6 +8,7 @@
 // inside "#ifdef RC_INVOKED", which only the resource compiler defines.
 #include "ui/win32/resource.h"
 #include "ui/update_ids.h"
+#include "ui/phy_ids.h"
 #include "ui/win32/dialogs.rc"
 
 namespace ui {
@@ -37,12 +38,14 @@ namespace ui {
 extern "C" const char tessaro_dialogs_rc[];
 extern "C" const char tessaro_resource_h[];
 TESSARO_EMBED(tessaro_dialogs_rc, "ui/win32/dialogs.rc");
-// The update-only dialog's ids follow the header's text, as if they stood in it.
+// The id headers of the dialog families follow the header's text, as if
+// they stood in it.
 __asm__(TESSARO_SECTION_IN
         ".globl " TESSARO_SYM(tessaro_resource_h) "\n"
         TESSARO_SYM(tessaro_resource_h) ":\n"
         ".incbin \"ui/win32/resource.h\"\n"
         ".incbin \"ui/update_ids.h\"\n"
+        ".incbin \"ui/phy_ids.h\"\n"
         ".byte 0\n"
         TESSARO_SECTION_OUT);
 

@@ -45,3 +45,8 @@
 
 // --- update-only dialog (control ids: ui/update_ids.h) -------------------------
 #define IDD_UPDATE_DIALOG 139
+
+// --- PHY settings and tuning dialogs (control ids: ui/phy_ids.h) ---------------
+#define IDD_PHY_DIALOG 140
+#define IDD_PHY_TUNE_2210 142
+#define IDD_PHY_TUNE_2240 143

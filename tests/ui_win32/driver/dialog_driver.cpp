@@ -21,6 +21,9 @@
 //   status-id ID       the status line is control ID (the main dialog's by default)
 //   box-caption TEXT   answer looks for boxes with this caption ("Quillon" by default)
 //   close              the close box of the dialog
+//   wait-text ID TEXT  control ID shows TEXT (ID and TEXT one argument)
+//   type ID TEXT       TEXT typed into edit field ID over what it holds
+//   select ID INDEX    entry INDEX chosen in list ID, as the user does
 //
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
@@ -55,12 +58,13 @@ std::string Unescape(const std::string& text) {
 }
 
 // Found once by its caption (asking a window for its caption waits for its
-// thread); later steps may meet the dialog's thread blocked.
+// thread); later steps may meet the dialog's thread blocked.  A new caption
+// forgets it (the dialog before may still be open behind a modal one).
+HWND g_known = nullptr;
 HWND MainDialog() {
-    static HWND known = nullptr;
-    if (known && IsWindow(known) && IsWindowVisible(known)) return known;
-    known = windrive::WaitDialog(g_caption, true, kTimeoutMs);
-    return known;
+    if (g_known && IsWindow(g_known) && IsWindowVisible(g_known)) return g_known;
+    g_known = windrive::WaitDialog(g_caption, true, kTimeoutMs);
+    return g_known;
 }
 
 void ListWindows() {
@@ -94,7 +98,10 @@ bool Step(const std::string& verb, const std::string& arg) {
         return true;
     }
     if (verb == "dialog" || verb == "status-id" || verb == "box-caption") {
-        if (verb == "dialog") g_caption = arg;
+        if (verb == "dialog") {
+            g_caption = arg;
+            g_known = nullptr;
+        }
         if (verb == "status-id") g_statusId = std::atoi(arg.c_str());
         if (verb == "box-caption") g_boxCaption = arg;
         std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
@@ -148,6 +155,22 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (!windrive::CaptureWindow(dlg, arg)) return Fail("cannot capture into " + arg);
     } else if (verb == "close") {
         PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (verb == "wait-text" || verb == "type" || verb == "select") {
+        const size_t blank = arg.find(' ');
+        const int id = std::atoi(arg.c_str());
+        const std::string text = blank == std::string::npos ? std::string() : Unescape(arg.substr(blank + 1));
+        HWND item = GetDlgItem(dlg, id);
+        if (!item) return Fail("no control " + arg);
+        if (verb == "wait-text") {
+            if (!windrive::WaitFor([&] { return windrive::WindowText(item) == text; }, kTimeoutMs))
+                return Fail("control shows \"" + windrive::WindowText(item) + "\", not \"" + text + "\"");
+        } else if (verb == "type") {
+            SendMessageA(item, EM_SETSEL, 0, -1);
+            for (char c : text) SendMessageA(item, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 0);
+        } else {
+            SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(std::atoi(text.c_str())), 0);
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item));
+        }
     } else if (verb == "wait-gone") {
         if (!windrive::WaitFor([] { return windrive::FindDialog(g_caption, true) == nullptr; },
                                kTimeoutMs))
