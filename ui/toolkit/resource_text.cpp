@@ -35,12 +35,17 @@ namespace ui {
 
 extern "C" const char tessaro_dialogs_rc[];
 extern "C" const char tessaro_resource_h[];
+extern "C" const char tessaro_config_ids_h[];
 TESSARO_EMBED(tessaro_dialogs_rc, "ui/win32/dialogs.rc");
 TESSARO_EMBED(tessaro_resource_h, "ui/win32/resource.h");
+// The configurations editor's ids, which resource.h includes.
+TESSARO_EMBED(tessaro_config_ids_h, "ui/config_ids.h");
 
 extern const char* const kDialogsScript;
 extern const char* const kResourceHeader;
 const char* const kDialogsScript = tessaro_dialogs_rc;
 const char* const kResourceHeader = tessaro_resource_h;
+extern const char* const kConfigIdsHeader;
+const char* const kConfigIdsHeader = tessaro_config_ids_h;
 
 }  // namespace ui

@@ -579,6 +579,7 @@ bool ParseResourceScript(const std::string& script, const std::string& header,
 // The templates compiled into the program (see resource_text.cpp).
 extern const char* const kDialogsScript;
 extern const char* const kResourceHeader;
+extern const char* const kConfigIdsHeader;
 
 namespace {
 struct Registry {
@@ -594,9 +595,12 @@ Registry& Reg() {
     std::lock_guard<std::mutex> lock(r.mutex);
     if (!r.loaded) {
         r.loaded = true;
-        r.symbols = ParseResourceHeader(kResourceHeader);
+        // resource.h includes the editor's id header; the reader follows no
+        // includes, so both texts are read as one.
+        const std::string header = std::string(kResourceHeader) + "\n" + kConfigIdsHeader;
+        r.symbols = ParseResourceHeader(header);
         std::vector<DialogTemplate> read;
-        if (ParseResourceScript(kDialogsScript, kResourceHeader, read, r.error))
+        if (ParseResourceScript(kDialogsScript, header, read, r.error))
             for (auto& t : read) r.templates.push_back(std::make_unique<DialogTemplate>(std::move(t)));
     }
     return r;

@@ -42,3 +42,8 @@
 #define IDC_HUB_VERSION 1054
 #define IDC_READ_REG2 1182
 #define IDC_RESTORE_SUSPEND 1250
+
+// --- configurations editor (control ids in ui/config_ids.h) ------------------
+#define IDD_CONFIG_DIALOG 103
+#define IDD_CONFIG_PAGE 104
+#include "ui/config_ids.h"
