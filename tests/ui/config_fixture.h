@@ -15,6 +15,7 @@
 #include "ui/CConfigPage.h"
 #include "ui/config_ids.h"
 #include "ui/toolkit/memory.h"
+#include "ui/win32/resource.h"
 
 namespace cfgtest {
 
