@@ -48,7 +48,8 @@ TEST_F(IspDialogTest, TheEepromHubsBlockBecomesTheImageOnlyOnSaveAndExitAndDoIsp
     ASSERT_GE(store.size(), 256u);
     // The update stamps its container ID at 0x90 and the checksum at 0xFE.
     for (size_t i = 0; i < 0xFE; ++i) {
-        if (i < 0x90 || i >= 0xA0) EXPECT_EQ(store[i], expected[i]) << i;
+        if (i >= 0x90 && i < 0xA0) continue;
+        EXPECT_EQ(store[i], expected[i]) << i;
     }
 }
 
