@@ -39,7 +39,8 @@ wine_prefix
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 if [ -f /usr/share/wine/fonts/marlett.ttf ]; then cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"; fi
 
-start_xvfb 1024x768x24
+# The full editor is wider than 1024 pixels.
+start_xvfb 1280x1024x24
 
 say "the technician's folder: build/screenshots/pc"
 pc="$work/pc"

@@ -136,6 +136,10 @@ void CConfigDlg::CompactLayout() {
     for (int id : {IDC_CFG_RWU, IDC_CFG_USB2LPM, IDC_CFG_USB3LPM}) Show(id, false);
     // The five buttons, evenly spaced from the left edge to the line's end.
     const int buttons[] = {IDC_CFG_LOAD_XROM, IDC_CFG_LOAD_FILE, IDC_CFG_SAVE_FILE, IDC_CFG_SAVE_EXIT, IDC_CFG_EXIT};
+    // What lies in the cut-off column is hidden too, so no edge of it shows
+    // in the margin.
+    for (const ConfigField& f : ConfigFields())
+        if (Host().ControlRect(f.id).left > smart.right) Show(f.id, false);
     const ui::Rect first = Host().ControlRect(buttons[0]);
     const int width = first.Width();
     const int gap = std::max(0, (line.right - line.left - 5 * width) / 4);

@@ -20,7 +20,7 @@ TEST_F(ConfigEditorTest, IniKeywordsDecideWhichGroupsShowAndWhetherTheDialogIsNa
         {"Advanced=1\nConfigUI=hubid\n", {IDC_CFG_VID, IDC_CFG_GAND, IDC_CFG_2280_1, IDC_CFG_RWU, IDC_CFG_STRAP}, {},
          false},
         {"Advanced=0\nConfigUI=fullfunc\n", {IDC_CFG_VID, IDC_CFG_GAND, IDC_CFG_RWU}, {}, false},
-        {"Advanced=0\nConfigUI=\n", {IDC_CFG_VID, IDC_CFG_HSPOWER, IDC_CFG_SELF}, {IDC_CFG_RWU, IDC_CFG_USB3LPM},
+        {"Advanced=0\nConfigUI=\n", {IDC_CFG_VID, IDC_CFG_HSPOWER, IDC_CFG_SELF}, {IDC_CFG_RWU, IDC_CFG_USB3LPM, IDC_CFG_GAND},
          true},
         {"Advanced=0\nConfigUI=HubID,PortNum\n",
          {IDC_CFG_VID, IDC_CFG_LBL_SSPID, IDC_CFG_PORT2_1, IDC_CFG_NONREM_4},
