@@ -8,7 +8,9 @@
 # it (ready, during the update, complete in folder mode): update-dialog-*.png.
 # Then the PHY dialogs: the PHY settings window (PhyAccess 1) after a field
 # was written and read back, and both tuning dialogs opened with PHY Setting
-# (phy-settings.png, phy-tune-vx2240.png, phy-tune-vx2210.png).
+# (phy-settings.png, phy-tune-vx2240.png, phy-tune-vx2210.png).  Last the
+# configurations editor: config-dialog-full.png, config-dialog-compact.png
+# and config-page.png.
 #
 #   scripts/screenshots.sh     builds what it needs (installing MinGW-w64,
 #                              Wine and Xvfb on a fresh Debian machine), lays
@@ -42,7 +44,7 @@ wine_prefix
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 if [ -f /usr/share/wine/fonts/marlett.ttf ]; then cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"; fi
 
-start_xvfb 1024x768x24
+start_xvfb 1280x1024x24
 
 say "the technician's folder: build/screenshots/pc"
 pc="$work/pc"
@@ -395,6 +397,93 @@ for form in 2240 2210; do
   wait "$tessaro" || true
 done
 
+# The configurations editor on a VX7101 hub whose store holds a block: every
+# group (Advanced=1), then the compact layout (Advanced=0, ConfigUI empty);
+# then the compact form, opened for an undetermined hub on a PC without hubs
+# (Advanced=2).
+block=$(python3 - <<'PY'
+# A 144-byte block: VID 2C7E, PIDs 0B40/0B41, 500 mA / 896 mA, 100 ms, four
+# ports of each speed, port 1 charging with DCP and Smart CDP, and strings.
+b = bytearray(144)
+b[0:7] = bytes([0xAA, 0x7E, 0x2C, 0x41, 0x0B, 0x40, 0x0B])
+b[0x07], b[0x09], b[0x0A], b[0x0B], b[0x0C], b[0x0D] = 0x22, 4, 896 >> 3, 500 >> 1, 0xFE, 0x81
+b[0x0E], b[0x0F], b[0x10], b[0x12], b[0x14], b[0x15] = 0x07, 0x01, 50, 0x04, 0x04, 4
+b[0x19], b[0x1A] = 0xC0, 0x01
+for base, text in ((0x20, b'Varnellogic'), (0x40, b'USB2 Hub'), (0x60, b'USB3 Hub'), (0x80, b'0001')):
+    b[base] = 2 * (len(text) + 1)
+    b[base + 1:base + 1 + len(text)] = text
+print(' '.join('%02X' % x for x in b))
+PY
+)
+cat > "$pc/config.bench" <<BENCH
+# Windows 8 with one VX7101 hub (VX710x-21, SPI flash) holding a configuration.
+os 6.2.9200
+clock virtual
+latency 0
+box quiet
+desktop desktop
+drive-c drive-c
+
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+  ewsr 50
+  erase-time 300
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x100 hex $block
+  bcd-device 0x0107
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+BENCH
+for layout in full compact; do
+  say "the configurations editor, $layout layout"
+  if [ "$layout" = compact ]; then sed -i 's/^Advanced=.*/Advanced=0/' "$pc/tessaro.ini"; fi
+  (cd "$pc" && TESSARO_BENCH="$(winpath "$pc/config.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-$layout.out" 2>&1) &
+  tessaro=$!
+  timeout 240 wine "$win/tests/dialog_driver.exe" \
+    wait-status "ISP Tool is ready." \
+    click 1000 \
+    editor-wait 3032=Varnellogic \
+    editor-shot "$(winpath "$work/config-$layout.bmp")" \
+    editor-click 3194 \
+    wait-enabled 1045 \
+    click 1045 \
+    wait-gone
+  wait "$tessaro" || true
+done
+
+say "the compact form, for a hub not determined"
+sed -i 's/^Advanced=.*/Advanced=2/' "$pc/tessaro.ini"
+cat > "$pc/no-hub.bench" <<'BENCH'
+# Windows 8 without a hub of the family.
+os 6.2.9200
+clock virtual
+latency 0
+box quiet
+desktop desktop
+drive-c drive-c
+BENCH
+(cd "$pc" && TESSARO_BENCH="$(winpath "$pc/no-hub.bench")" timeout 300 wine Tessaro.exe >"$work/tessaro-page.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  answer 'Detect VX710x hub failed!\n\nPlease make sure VX710x hub is plugged into the host and try to rerun ISP tool.' \
+  wait-enabled 1000 \
+  click 1000 \
+  answer 'No hub is attached on the platform,\n\nthe manipulation in the configurations will be limited.' \
+  editor-shot "$(winpath "$work/config-page.bmp")" \
+  editor-click 3194 \
+  wait-enabled 1045 \
+  click 1045 \
+  wait-gone
+wait "$tessaro" || true
+sed -i 's/^Advanced=.*/Advanced=1/' "$pc/tessaro.ini"
+
 say "docs/images"
 mkdir -p docs/images
 python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png \
@@ -402,7 +491,9 @@ python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" d
   "$work/update-ready.bmp" docs/images/update-dialog-ready.png "$work/update-running.bmp" \
   docs/images/update-dialog-running.png "$work/update-complete.bmp" docs/images/update-dialog-complete.png \
   "$work/phy-settings.bmp" docs/images/phy-settings.png "$work/phy-tune-vx2240.bmp" docs/images/phy-tune-vx2240.png \
-  "$work/phy-tune-vx2210.bmp" docs/images/phy-tune-vx2210.png <<'PY'
+  "$work/phy-tune-vx2210.bmp" docs/images/phy-tune-vx2210.png \
+  "$work/config-full.bmp" docs/images/config-dialog-full.png "$work/config-compact.bmp" \
+  docs/images/config-dialog-compact.png "$work/config-page.bmp" docs/images/config-page.png <<'PY'
 # 24-bit BMP to PNG with nothing but the standard library.
 import struct, sys, zlib
 

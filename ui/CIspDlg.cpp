@@ -10,6 +10,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CIspDlg_internal.h"
 #include "ui/CPhyTuneDlg.h"
+#include "ui/config_editor.h"
 #include "ui/win32/resource.h"
 
 using namespace ispdlg;
@@ -227,7 +228,31 @@ void CIspDlg::OnCommand(int id, int code) {
 }
 
 void CIspDlg::OpenConfigurations() {
-    MessageBox("The configurations editor is not available in this build of the tool yet.", kQuillon, kInfoBox);
+    const int type = m_hubType[0];
+    const bool masked = m_masked[0] != 0;
+    if (type == CHIP_ID_VX2240_EEPROM_LITE) {
+        // The whole EEPROM is the 256-byte block: the editor fills a buffer of
+        // its own, which becomes the class-4 image only on "Save && Exit";
+        // Exit keeps whatever image was loaded before.
+        std::vector<uint8_t> eeprom(256, 0);
+        if (ui::RunConfigEditor(*this, eeprom, 0, 0, type, masked) != 1) return;
+        m_image = std::move(eeprom);
+        m_imageClass = 4;
+        m_imageLoaded = true;
+        m_imageCarriesConfig = false;
+        m_imagePath.clear();
+        m_versionLow = m_image[0x0E];
+        m_versionHigh = m_image[0x0F];
+        SetText(IDC_BIN_FILE, "");
+        SetText(IDC_EEP_FILE, "");
+        Enable(IDC_DO_ISP, true);
+        ApplyImageRules();
+        return;
+    }
+    // Types -1 and 0 have no configuration of their own to take over; the
+    // others adopt the saved block as their loaded configuration.
+    const int saved = ui::RunConfigEditor(*this, m_config, m_eepLoaded, 0, type, masked);
+    if (type != CHIP_ID_UNKNOWN && !m_eepLoaded) m_eepLoaded = saved;
 }
 
 void CIspDlg::OpenPhySetting() {

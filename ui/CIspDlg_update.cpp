@@ -101,7 +101,8 @@ void CIspDlg::UpdateWorker(ui::WorkerLink& link, std::vector<uint8_t> image, int
     if (hubs > static_cast<unsigned>(kMaxHubs)) hubs = kMaxHubs;
     int configLength = 0;
     if (!CheckImageAgainstHubs(link, hubs, imageClass, configLength)) return end();
-    if (m_eepLoaded) {
+    // A class-4 image is the configuration itself: nothing is merged into it.
+    if (m_eepLoaded && imageClass != 4) {
         std::string error;
         if (!MergeConfiguration(image, configLength, false, error)) {
             link.MessageBox(error, kQuillon, kErrorBox);

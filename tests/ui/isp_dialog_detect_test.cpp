@@ -15,16 +15,14 @@ TEST_F(IspDialogTest, WithoutAHubAdvancedDecidesWhetherTheDialogStays) {
     EXPECT_TRUE(m.Ended());
     EXPECT_EQ(m.Result(), ui::kIdCancel);
 
-    // Advanced 1: only Configurations and Exit; the editor is not here yet.
+    // Advanced 1: only Configurations and Exit; the full editor still opens.
     Ini("DisableSelectiveSuspend=1\nAdvanced=1\n");
     Reopen();
     ASSERT_TRUE(M().Alive());
     EXPECT_EQ(Status(), "Detect hub failed!");
     EXPECT_EQ(Enabled(), (std::vector<int>{IDC_CONFIGURATIONS, IDC_EXIT}));
     ASSERT_TRUE(M().Click(IDC_CONFIGURATIONS));
-    ExpectBox(LastBox(), "The configurations editor is not available in this build of the tool yet.",
-              ui::kMbIconInformation);
-    EXPECT_TRUE(M().Modals().empty());
+    EXPECT_EQ(M().Modals(), (std::vector<int>{IDD_CONFIG_DIALOG}));
     ASSERT_TRUE(M().Click(IDC_EXIT));
     EXPECT_TRUE(M().Ended());
     EXPECT_TRUE(sys.pc().Starts().empty());

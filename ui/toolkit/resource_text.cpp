@@ -46,6 +46,7 @@ __asm__(TESSARO_SECTION_IN
         ".incbin \"ui/win32/resource.h\"\n"
         ".incbin \"ui/update_ids.h\"\n"
         ".incbin \"ui/phy_ids.h\"\n"
+        ".incbin \"ui/config_ids.h\"\n"
         ".byte 0\n"
         TESSARO_SECTION_OUT);
 

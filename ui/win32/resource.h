@@ -43,6 +43,11 @@
 #define IDC_READ_REG2 1182
 #define IDC_RESTORE_SUSPEND 1250
 
+// --- configurations editor (control ids in ui/config_ids.h) ------------------
+#define IDD_CONFIG_DIALOG 103
+#define IDD_CONFIG_PAGE 104
+#include "ui/config_ids.h"
+
 // --- update-only dialog (control ids: ui/update_ids.h) -------------------------
 #define IDD_UPDATE_DIALOG 139
 

@@ -25,6 +25,13 @@
 //   type ID TEXT       TEXT typed into edit field ID over what it holds
 //   select ID INDEX    entry INDEX chosen in list ID, as the user does
 //
+// The configurations editor (the dialog captioned "Configurations" that holds
+// the VID field), opened by a click on Configurations:
+//
+//   editor-wait ID=TEXT   its control ID shows TEXT
+//   editor-click ID       clicks its control ID
+//   editor-shot FILE.bmp  the editor as the screen shows it
+//
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
 
@@ -92,7 +99,55 @@ bool Fail(const std::string& what) {
     return false;
 }
 
+// The configurations editor's window: a dialog with the editor's VID field.
+HWND Editor() {
+    HWND found = nullptr;
+    windrive::WaitFor(
+        [&] {
+            EnumWindows(
+                [](HWND h, LPARAM p) -> BOOL {
+                    if (windrive::ClassOf(h) != "#32770" || !IsWindowVisible(h) || !GetDlgItem(h, IDC_CFG_VID))
+                        return TRUE;
+                    *reinterpret_cast<HWND*>(p) = h;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&found));
+            return found != nullptr;
+        },
+        kTimeoutMs);
+    return found;
+}
+
+// Steps on the configurations editor; false with handled set when one failed.
+bool EditorStep(const std::string& verb, const std::string& arg, bool& handled) {
+    handled = verb.compare(0, 7, "editor-") == 0;
+    if (!handled) return true;
+    HWND editor = Editor();
+    if (!editor) return Fail("no configurations editor");
+    if (verb == "editor-wait") {
+        const size_t eq = arg.find('=');
+        const int id = std::atoi(arg.substr(0, eq).c_str());
+        const std::string want = eq == std::string::npos ? std::string() : Unescape(arg.substr(eq + 1));
+        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(editor, id)) == want; }, kTimeoutMs))
+            return Fail("editor control shows \"" + windrive::WindowText(GetDlgItem(editor, id)) + "\"");
+    } else if (verb == "editor-click") {
+        windrive::Click(editor, std::atoi(arg.c_str()));
+    } else if (verb == "editor-shot") {
+        SetForegroundWindow(editor);
+        Sleep(500);
+        if (!windrive::CaptureWindow(editor, arg)) return Fail("cannot capture into " + arg);
+    } else {
+        return Fail("unknown step " + verb);
+    }
+    std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
 bool Step(const std::string& verb, const std::string& arg) {
+    bool editorStep = false;
+    const bool editorOk = EditorStep(verb, arg, editorStep);
+    if (editorStep) return editorOk;
     if (verb == "windows") {
         ListWindows();
         return true;
