@@ -141,8 +141,9 @@ int CPhyTuneDlg::FieldValue(int i) const {
     switch (f.kind) {
     case Kind::Check: return GetCheck(f.id) ? 1 : 0;
     case Kind::List: {
-        int sel = Host().Selection(f.id);
-        return sel < 0 ? 0 : sel;
+        // No selection (a value the list has no item for was read): -1, and
+        // the write keeps the bits as they were read.
+        return Host().Selection(f.id);
     }
     default: {
         const std::string text = GetText(f.id);

@@ -85,9 +85,14 @@ bool CPhyTuneDlg::WriteOne(const Register& r) {
         Fail(std::string("Read ") + r.name + " ERROR!");
         return false;
     }
+    const uint8_t last = m_last[r.perPort ? m_port : 0][r.address];
     int values[64] = {};
-    for (int i = 0; i < m_form.fieldCount && i < 64; ++i) values[i] = FieldValue(i);
-    uint8_t value = Pack(m_form, r, values, m_last[r.perPort ? m_port : 0][r.address], fresh);
+    for (int i = 0; i < m_form.fieldCount && i < 64; ++i) {
+        values[i] = FieldValue(i);
+        const Field& f = m_form.fields[i];
+        if (values[i] < 0) values[i] = (last >> f.shift) & ((1 << f.width) - 1);
+    }
+    uint8_t value = Pack(m_form, r, values, last, fresh);
     if (!Transfer(true, Index(r), value)) {
         Fail(std::string("Write ") + r.name + " ERROR!");
         return false;

@@ -122,6 +122,16 @@ TEST_F(PhyTuneTest, Vx2240PacksEachChangeIntoItsRegister) {
     d.Advance(CPhyTuneDlg::kDelayMs);
     EXPECT_TRUE(Writes().empty());
     EXPECT_EQ(Accesses().size(), 9u);
+
+    // A port the list has no item for (6) shows no selection, and a write of
+    // the register keeps it as read instead of sending port V.
+    MemoryDialog& odd = Open(phytune::Vx2240Form(), "  phy 0x0201 0x000A 0x67\n");
+    EXPECT_EQ(odd.Selection(IDC_TUNE_SELPORT), -1);
+    odd.Type(IDC_TUNE_VVCOCDR, "5");
+    odd.PressEnter();
+    odd.Advance(CPhyTuneDlg::kDelayMs);
+    ASSERT_FALSE(Writes().empty());
+    EXPECT_EQ(Writes().front(), (Access{true, 0x0A, 0x65}));
 }
 
 TEST_F(PhyTuneTest, Vx2210PortsRelabelGroupsAndAddressTheRegisters) {
