@@ -7,12 +7,20 @@
 #include "app/frontends.h"
 #include "platform/native.h"
 #include "ui/CIspDlg.h"
+#include "ui/CMultiHubDlg.h"
 
 namespace {
 
 // The main dialog as the application's modal main window.
 void RunMainDialog(CTessaroApp& app) {
     CIspDlg dlg;
+    dlg.SetProgramFolder(app.m_programFolder);
+    ui::DoModal(dlg);
+}
+
+// The multi-hub dialog, the same way.
+void RunMultiHubDialog(CTessaroApp& app) {
+    CMultiHubDlg dlg;
     dlg.SetProgramFolder(app.m_programFolder);
     ui::DoModal(dlg);
 }
@@ -25,5 +33,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     tessaro::HardenProcess();
     ui::win32::Install(instance);
     frontends::Registered().mainDialog = RunMainDialog;
+    frontends::Registered().multiHubDialog = RunMultiHubDialog;
     return TessaroMain(arguments ? arguments : "");
 }

@@ -196,6 +196,7 @@ int MemoryDialog::MessageBox(const std::string& text, const std::string& caption
     b.text = text;
     b.caption = caption;
     b.style = style;
+    RunModalLoop();
     if (m_boxHandler) {
         b.answer = m_boxHandler(b);
     } else if (!m_boxAnswers.empty()) {
@@ -211,6 +212,7 @@ int MemoryDialog::MessageBox(const std::string& text, const std::string& caption
 FileResult MemoryDialog::FileDialog(const FileRequest& request) {
     Check("FileDialog");
     if (m_parent) return m_shared->root->FileDialog(request);
+    RunModalLoop();
     FileResult r;
     if (!m_fileAnswers.empty()) {
         r = m_fileAnswers.front();
@@ -230,6 +232,7 @@ int MemoryDialog::RunModal(Dialog& child) {
     if (!t) return -1;
     MemoryDialog host(child, *t, m_shared->mode);
     if (host.Open()) {
+        RunModalLoop();
         if (!m_modalDrivers.empty()) {
             auto driver = std::move(m_modalDrivers.front());
             m_modalDrivers.pop_front();
