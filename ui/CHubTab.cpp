@@ -106,7 +106,9 @@ int CHubTab::CreateTabs(int imageCheck) {
     m_isp.CloseDevice();
     DeletePages();
     ReadEditorChoice();
+    m_noHub.clear();
     if (!m_isp.OpenDevice()) {
+        m_noHub = "Cannot find any SS hub!";
         Placeholder();
         m_dlg.Status("Cannot find any SS hub!", Look::Failure);
         return 0;
@@ -120,6 +122,7 @@ int CHubTab::CreateTabs(int imageCheck) {
     }
     if (count == 0) {
         // No page 0 to reach: the placeholder stands in.
+        m_noHub = "Cannot find any SS hub!";
         Placeholder();
         m_dlg.Status("Cannot find any SS hub!", Look::Failure);
         return 0;

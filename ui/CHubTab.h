@@ -49,6 +49,8 @@ public:
     const std::vector<std::string>& SlotIds(int slot) const { return m_ids[slot]; }
     // Switch-offs of a single hub's selective suspend made by builds.
     int SwitchOffs() const { return m_switchOffs; }
+    // "Cannot find any SS hub!" after a build that found no hub, else empty.
+    const std::string& NoHubText() const { return m_noHub; }
 
 private:
     CHubPage* AddPage(int hubIndex, int imageCheck, int tabIndex);
@@ -63,4 +65,5 @@ private:
     int m_editorChoice = 0;
     bool m_placeholder = false;
     int m_switchOffs = 0;
+    std::string m_noHub;
 };

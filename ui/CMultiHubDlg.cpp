@@ -139,6 +139,7 @@ void CMultiHubDlg::StartUp() {
     }
     if (!failed) {
         built = m_tab->CreateTabs(m_imageCheck) != 0;
+        m_buildFailure = m_tab->NoHubText();
         bool typed = built;
         for (int i = 0; built && i < m_tab->PageCount(); ++i)
             if (m_tab->Page(i)->HubType() == CHIP_ID_UNKNOWN) typed = false;

@@ -117,7 +117,8 @@ private:
     bool m_eventMissed = false;
     bool m_rebuildDue = false;
     bool m_enableDue = false;
-    bool m_sameRun = false;  // the running update takes page 0's files for every page
+    bool m_sameRun = false;
+    std::string m_buildFailure;  // why the last build made no pages, for the version-read timer to keep  // the running update takes page 0's files for every page
     // The outcome of the last update, for the dialog's thread to show.
     struct Outcome {
         bool failed = false;

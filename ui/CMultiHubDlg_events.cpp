@@ -137,6 +137,7 @@ void CMultiHubDlg::Rebuild() {
     m_tab->DeletePages();
     int result = m_tab->CreateTabs(m_imageCheck);
     DebugLog("after CreateTabs.\n");
+    m_buildFailure = m_tab->NoHubText();
     m_hubsReady = result;
     m_tab->EnableAll(0, 1);
     bool several = !m_tab->IsPlaceholder() && m_tab->PageCount() >= 2;
@@ -181,7 +182,8 @@ void CMultiHubDlg::EnableAfterVersions() {
         }
     } else {
         m_tab->EnableAll(0, 1);
-        Status("Create VX 3.0 hub ERROR!", Look::Failure);
+        // A build that found no hub keeps saying so.
+        Status(m_buildFailure.empty() ? "Create VX 3.0 hub ERROR!" : m_buildFailure, Look::Failure);
     }
     if (m_eventMissed) {
         // A hub came or went before the pages went live: the tabs follow it now.

@@ -109,8 +109,10 @@ public:
         M().DeviceChange(ui::kDbtDeviceArrival, ui::kDbtDevtypDeviceInterface);
     }
     int Rebuilds() {
+        const std::string all = sys.debug.All();
         int n = 0;
-        for (const std::string& line : sys.debug.Lines()) n += line == "after CreateTabs.";
+        for (size_t at = all.find("after CreateTabs."); at != std::string::npos; at = all.find("after CreateTabs.", at + 1))
+            ++n;
         return n;
     }
     std::vector<std::string> TabTexts() {
