@@ -12,6 +12,7 @@
 #include "settings/DebugLog.h"
 #include "ui/CHubPage.h"
 #include "ui/CHubTab.h"
+#include "ui/toolkit/device_events.h"
 #include "ui/win32/resource.h"
 
 using multihub::Look;
@@ -22,9 +23,6 @@ namespace {
 
 constexpr uint32_t kErrorBox = ui::kMbSystemModal | ui::kMbIconError;
 constexpr uint32_t kInfoBox = ui::kMbSystemModal | ui::kMbIconInformation;
-
-// The USB hub device interface class (GUID_DEVINTERFACE_USB_HUB).
-constexpr tessaro::Guid kHubInterface = {0xF18A0E88, 0xC30C, 0x11D0, {0x88, 0x15, 0x00, 0xA0, 0xC9, 0x06, 0xBE, 0xD8}};
 
 }  // namespace
 
@@ -120,7 +118,7 @@ unsigned CMultiHubDlg::EnableDelay() const {
 }
 
 void CMultiHubDlg::StartUp() {
-    Host().RegisterDeviceNotification(kHubInterface);
+    Host().RegisterDeviceNotification(ui::kUsbHubInterface);
     bool failed = false;
     bool built = false;
     if (CurrentSuspendMethod() == SuspendMethod::PowerPlan) {

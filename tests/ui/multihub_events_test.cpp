@@ -237,3 +237,28 @@ TEST_F(MultiHubTest, ThePowerPlanIsRestoredOnlyWhenTheDialogSwitchedItOff) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MultiHubTest, TheBenchsHotPlugReachesTheDialogAsADeviceNotification) {
+    MemoryDialog& m = OpenLive(SpiHub("A") + SpiHub("B"));
+    ASSERT_EQ(m.Registrations().size(), 1u);
+    EXPECT_EQ(m.Registrations()[0].data1, 0xF18A0E88u);
+    sys.pc().OnHubChange([](const std::string&, bool arrival) {
+        ui::RaiseDeviceEvent(ui::kUsbHubInterface, arrival ? ui::kDbtDeviceArrival : ui::kDbtDeviceRemoveComplete);
+    });
+    std::string error;
+    ASSERT_TRUE(sys.pc().Control("unplug B", &error)) << error;
+    m.Pump();
+    EXPECT_TRUE(sys.debug.Contains("Receive device_remove_complete event!"));
+    m.Advance(1000);
+    EXPECT_EQ(Pages(), 1);
+    m.Advance(1000);
+    ASSERT_TRUE(sys.pc().Control("plug B", &error)) << error;
+    m.Pump();
+    m.Advance(1000);
+    EXPECT_EQ(Pages(), 2);
+    sys.pc().OnHubChange(nullptr);
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 #include "ui/CHubTab.h"
 #include "ui/CMultiHubDlg.h"
 #include "ui/config_editor.h"
+#include "ui/toolkit/device_events.h"
 
 namespace mhtest {
 

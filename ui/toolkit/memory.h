@@ -313,6 +313,7 @@ private:
     std::vector<std::unique_ptr<MemoryDialog>> m_pages;
     std::deque<std::function<void()>> m_duringModal;
     unsigned m_modalMs = 0;
+    int m_deviceEvents = 0;  // subscription to the events raised in the process
 };
 
 // Runs top-level dialogs (DoModal) in memory: each is opened, handed to the
