@@ -17,11 +17,21 @@
 //   wait-gone          the dialog has ended
 //   windows            lists the visible dialog windows (what a failed step met)
 //
+// The multi-hub dialog (its status line is 1119; the main dialog's 1034):
+//
+//   wait-tabs N        the tab control holds N tabs
+//   tab N              selects tab N (from 0) as a click on it does
+//   page-load PATH     Select Bin/Rom/Sum of the page shown, PATH typed into
+//                      the Open dialog
+//
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "tests/ui_win32/window_driving.h"
@@ -52,6 +62,28 @@ HWND MainDialog() {
     known = windrive::WaitDialog("Varnellogic USB3.0 Hub FW ISP Tool", true, kTimeoutMs);
     return known;
 }
+
+// The status line: the main dialog's, else the multi-hub dialog's.
+HWND StatusOf(HWND dlg) {
+    HWND h = GetDlgItem(dlg, IDC_STATUS);
+    return h ? h : GetDlgItem(dlg, IDC_MH_STATUS);
+}
+
+// The hub page the multi-hub dialog shows: its visible child dialog.
+HWND VisiblePage(HWND dlg) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        dlg,
+        [](HWND c, LPARAM p) -> BOOL {
+            if (windrive::ClassOf(c) != "#32770" || !IsWindowVisible(c)) return TRUE;
+            *reinterpret_cast<HWND*>(p) = c;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+bool FillOpen(const std::string& path);
 
 void ListWindows() {
     EnumWindows(
@@ -87,8 +119,8 @@ bool Step(const std::string& verb, const std::string& arg) {
     if (!dlg && verb != "wait-gone") return Fail("no main dialog");
     if (verb == "wait-status") {
         const std::string want = Unescape(arg);
-        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) == want; }, kTimeoutMs))
-            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, IDC_STATUS)) + "\", not \"" + want + "\"");
+        if (!windrive::WaitFor([&] { return windrive::WindowText(StatusOf(dlg)) == want; }, kTimeoutMs))
+            return Fail("status is \"" + windrive::WindowText(StatusOf(dlg)) + "\", not \"" + want + "\"");
     } else if (verb == "wait-enabled") {
         const int id = std::atoi(arg.c_str());
         if (!windrive::WaitFor([&] { return windrive::Enabled(dlg, id); }, kTimeoutMs)) return Fail(arg + " stays disabled");
@@ -102,6 +134,21 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (!windrive::FillFileDialog(open, arg)) return Fail("the Open dialog has no file name box");
         if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
             return Fail("the Open dialog stays");
+    } else if (verb == "wait-tabs") {
+        HWND tab = GetDlgItem(dlg, IDC_MH_TAB);
+        const int want = std::atoi(arg.c_str());
+        if (!windrive::WaitFor([&] { return SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0) == want; }, kTimeoutMs))
+            return Fail("the tab control does not hold " + arg + " tabs");
+    } else if (verb == "tab") {
+        HWND tab = GetDlgItem(dlg, IDC_MH_TAB);
+        SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(std::atoi(arg.c_str())), 0);
+        NMHDR hdr{tab, static_cast<UINT_PTR>(IDC_MH_TAB), static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageA(dlg, WM_NOTIFY, IDC_MH_TAB, reinterpret_cast<LPARAM>(&hdr));
+    } else if (verb == "page-load") {
+        HWND page = VisiblePage(dlg);
+        if (!page) return Fail("no hub page shown");
+        windrive::Click(page, IDC_PG_SELECT_BIN);
+        if (!FillOpen(arg)) return false;
     } else if (verb == "answer") {
         HWND box = windrive::WaitDialog("Quillon", false, kTimeoutMs);
         if (!box) return Fail("no box");
@@ -138,6 +185,16 @@ bool Step(const std::string& verb, const std::string& arg) {
     }
     std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
     std::fflush(stdout);
+    return true;
+}
+
+bool FillOpen(const std::string& path) {
+    HWND open = windrive::WaitDialog("Open", false, kTimeoutMs);
+    if (!open) return Fail("no Open dialog");
+    Sleep(300);  // let it finish filling its lists
+    if (!windrive::FillFileDialog(open, path)) return Fail("the Open dialog has no file name box");
+    if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
+        return Fail("the Open dialog stays");
     return true;
 }
 
