@@ -214,10 +214,47 @@ DisableSelectiveSuspend=0
 [FlashInfo]
 W25X40=9F 03 EF 30 13 C7 40 01 50 00 00 02 00 00 00 00 00 00
 INI
-cp "$pc/two-hubs.bench" "$multi/three-hubs.bench"
-cat >> "$multi/three-hubs.bench" <<'BENCH'
+# Two VX710x-21 hubs and a VX7103, all with SPI flash.  The hubs stay listed
+# through the reset that ends each update, so that the pictures show the
+# three tabs of the run, not a rebuild under way.
+cat > "$multi/three-hubs.bench" <<'BENCH'
+os 6.2.9200
+clock virtual
+latency 0
+re-enumerate 0
+guid sequence 2026
+box quiet
+desktop desktop
+drive-c drive-c
 
-# A third hub of another kind: a VX7103 with SPI flash.
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+  ewsr 50
+  erase-time 300
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/hub1.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+
+hub Hub2
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 05 01
+  bcd-device 0x0105
+  save out/hub2.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+
 hub Hub3
   store spi W25X40
   fill 00

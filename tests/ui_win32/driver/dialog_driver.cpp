@@ -20,7 +20,8 @@
 // The multi-hub dialog (its status line is 1119; the main dialog's 1034):
 //
 //   wait-tabs N        the tab control holds N tabs
-//   tab N              selects tab N (from 0) as a click on it does
+//   tab N              selects tab N (from 0) with an arrow key, as a keyboard
+//                      user does
 //   page-load PATH     Select Bin/Rom/Sum of the page shown, PATH typed into
 //                      the Open dialog
 //
@@ -140,10 +141,18 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (!windrive::WaitFor([&] { return SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0) == want; }, kTimeoutMs))
             return Fail("the tab control does not hold " + arg + " tabs");
     } else if (verb == "tab") {
+        // An arrow key onto the tab, as the keyboard user moves: the tab
+        // control then tells its dialog itself (a WM_NOTIFY from here would
+        // carry a pointer into this process).
         HWND tab = GetDlgItem(dlg, IDC_MH_TAB);
-        SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(std::atoi(arg.c_str())), 0);
-        NMHDR hdr{tab, static_cast<UINT_PTR>(IDC_MH_TAB), static_cast<UINT>(TCN_SELCHANGE)};
-        SendMessageA(dlg, WM_NOTIFY, IDC_MH_TAB, reinterpret_cast<LPARAM>(&hdr));
+        const int want = std::atoi(arg.c_str());
+        SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(want > 0 ? want - 1 : 1), 0);
+        const WPARAM key = want > 0 ? VK_RIGHT : VK_LEFT;
+        PostMessageA(tab, WM_KEYDOWN, key, 1);
+        PostMessageA(tab, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        if (!windrive::WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == want; }, kTimeoutMs))
+            return Fail("tab " + arg + " is not selected");
+        Sleep(200);  // the page shown
     } else if (verb == "page-load") {
         HWND page = VisiblePage(dlg);
         if (!page) return Fail("no hub page shown");
