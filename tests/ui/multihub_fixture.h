@@ -32,7 +32,7 @@ inline std::string MaskHub(const std::string& name) {
 }
 
 struct MhSession {
-    MhSession() : m(dlg) {}
+    explicit MhSession(ui::WorkerMode mode = ui::WorkerMode::Stepped) : m(dlg, mode) {}
     ~MhSession() {
         std::vector<std::string> v = m.Violations();
         EXPECT_TRUE(v.empty()) << v.front();
@@ -47,10 +47,12 @@ public:
 
     // Opens the dialog on the bench; the start-up runs out, the pages wait
     // for the version reads.
-    MemoryDialog& Open(const std::string& hubs, const std::string& vx = "DisableSelectiveSuspend=0\n") {
+    MemoryDialog& Open(const std::string& hubs, const std::string& vx = "DisableSelectiveSuspend=0\n",
+                       ui::WorkerMode mode = ui::WorkerMode::Stepped) {
         sys.WriteIni("[VX7100]\nDbgMode=1\nMultiMode=1\n" + vx + isptest::kFlashRow);
         sys.Bench(std::string(isptest::kFlashPart) + hubs);
-        s = std::make_unique<MhSession>();
+        s.reset();
+        s = std::make_unique<MhSession>(mode);
         opened = s->m.Open();
         Settle();
         return s->m;

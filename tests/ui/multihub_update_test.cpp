@@ -119,6 +119,8 @@ TEST_F(MultiHubTest, SameSettingsTakePageZerosFilesAndNoOtherConfiguration) {
     // Both hubs hold page 0's image as it is: no configuration went in.
     EXPECT_TRUE(Holds(sys.Store("A"), Programmed(Class2(), sys.Store("A"), 0x5000, 0x1C0)));
     EXPECT_TRUE(Holds(sys.Store("B"), Programmed(Class2(), sys.Store("B"), 0x5000, 0x1C0)));
+    // Page 2's load during the run told the dialog to enable Do ISP: it did not.
+    EXPECT_FALSE(m.IsEnabled(IDC_MH_DO_ISP));
     // The tick holds after the run: page 0's files only.
     EXPECT_FALSE(m.IsEnabled(IDC_MH_TAB));
     EXPECT_TRUE(PageEnabled(1).empty());
@@ -146,6 +148,22 @@ TEST_F(MultiHubTest, EachRunStartsFromAClearedRunState) {
     EXPECT_EQ(StatusLook().BkColor(), 0xFF8000u);
     Settle();
     EXPECT_EQ(Status(), "ISP complete");
+}
+
+TEST_F(MultiHubTest, TheUpdateOnAThreadOfItsOwnWhileTheTimerMirrorsIt) {
+    Open(SpiHub("A") + SpiHub("B"), "DisableSelectiveSuspend=0\n", ui::WorkerMode::Threads);
+    MemoryDialog& m = M();
+    m.Advance(2000);
+    ASSERT_TRUE(Load(0, "a.bin", Class2()));
+    ASSERT_TRUE(Load(1, "b.bin", Class2()));
+    ASSERT_TRUE(m.Click(IDC_MH_DO_ISP));
+    for (int i = 0; i < 200 && Dlg().Working(); ++i) {
+        m.WaitWorkers(5);
+        m.Advance(30);
+    }
+    ASSERT_TRUE(m.WaitWorkers());
+    EXPECT_EQ(Status(), "ISP complete");
+    EXPECT_TRUE(Holds(sys.Store("B"), Programmed(Class2(), sys.Store("B"), 0x5000, 0x1C0)));
 }
 
 }  // namespace
