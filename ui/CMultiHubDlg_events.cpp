@@ -107,9 +107,10 @@ void CMultiHubDlg::OnTimer(int id) {
                 m_rebuildDue = true;
                 return;
             }
-            if (m_pageBusy > 0) {
-                // A page's box, file dialog or editor is open: the pages stay
-                // until it closes; the timer comes again.
+            if (m_pageBusy > 0 || ModalDepth() > 0) {
+                // A page's box, file dialog or editor is open (or one of the
+                // dialog's own, over a loop through the pages): the pages
+                // stay until it closes; the timer comes again.
                 SetTimer(id, id == kTimerRebuild ? 1000 : 200);
                 return;
             }
@@ -159,7 +160,6 @@ void CMultiHubDlg::DriverGone() {
 
 void CMultiHubDlg::EnableAfterVersions() {
     DebugLog("Into TIMER_ENABLE_DC\n");
-    m_deviceChange = 1;
     Enable(IDC_MH_DO_ISP, false);
     bool several = !m_tab->IsPlaceholder() && m_tab->PageCount() >= 2;
     Enable(IDC_MH_SAME_SETTINGS, m_hubsReady && several);
@@ -185,6 +185,9 @@ void CMultiHubDlg::EnableAfterVersions() {
         // A build that found no hub keeps saying so.
         Status(m_buildFailure.empty() ? "Create VX 3.0 hub ERROR!" : m_buildFailure, Look::Failure);
     }
+    // Hub events are acted on from now; one that came during the reads (a
+    // box of theirs may have been open) was remembered.
+    m_deviceChange = 1;
     if (m_eventMissed) {
         // A hub came or went before the pages went live: the tabs follow it now.
         m_eventMissed = false;

@@ -262,3 +262,24 @@ TEST_F(MultiHubTest, TheBenchsHotPlugReachesTheDialogAsADeviceNotification) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MultiHubTest, AHubPulledUnderAFailedVersionReadWaitsForTheReadsToEnd) {
+    MemoryDialog& m = Open(SpiHub("A") + SpiHub("B"));
+    // B stops answering before the reads; its box is open when A is pulled.
+    sys.pc().Unplug("B");
+    m.DuringModal([&] {
+        Unplug("A");
+        m.Advance(3000);
+    });
+    m.Advance(2000);
+    EXPECT_TRUE(SawBox("(Hub 2) Get firmware version failed!"));
+    EXPECT_EQ(Rebuilds(), 0);
+    EXPECT_EQ(Status(), "Get F/W ver failed!");
+    m.Advance(1000);
+    EXPECT_EQ(Rebuilds(), 1);
+    EXPECT_TRUE(Tab().IsPlaceholder());
+}
+
+}  // namespace

@@ -147,13 +147,14 @@ void MemoryDialog::Advance(unsigned ms) {
                 next = it;
         }
         if (next == m_timers.end()) break;
-        m_now = next->second.due;
+        m_now = std::max(m_now, next->second.due);
         next->second.due += std::max(1u, next->second.period);
         int id = next->first;
         Dispatching d(*this);
         m_dialog.DispatchTimer(id);
     }
-    m_now = target;
+    // A handler's modal loop may have moved time further: it never goes back.
+    m_now = std::max(m_now, target);
 }
 
 unsigned MemoryDialog::TimerPeriod(int id) const {
