@@ -283,3 +283,32 @@ TEST_F(MultiHubTest, AHubPulledUnderAFailedVersionReadWaitsForTheReadsToEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MultiHubTest, TheSameSettingsTickLastsWhileTwoPagesRemain) {
+    MemoryDialog& m = OpenLive(SpiHub("A") + SpiHub("B") + SpiHub("C"));
+    ASSERT_TRUE(m.Click(IDC_MH_SAME_SETTINGS));
+    m.Message(multihub::kMsgProgress, 42);
+    EXPECT_EQ(m.Pos(IDC_MH_PROGRESS), 42);
+    struct Step {
+        const char* pull;
+        int pages;
+        bool ticked;
+    };
+    for (const Step& s : {Step{"C", 2, true}, Step{"B", 1, false}}) {
+        SCOPED_TRACE(s.pull);
+        Unplug(s.pull);
+        m.Advance(1000);
+        EXPECT_FALSE(m.IsEnabled(IDC_MH_SAME_SETTINGS));  // until the reads
+        m.Advance(3000);
+        ASSERT_EQ(Pages(), s.pages);
+        EXPECT_EQ(m.GetCheck(IDC_MH_SAME_SETTINGS) != 0, s.ticked);
+        EXPECT_EQ(m.IsEnabled(IDC_MH_SAME_SETTINGS), s.ticked);
+        EXPECT_EQ(m.IsEnabled(IDC_MH_TAB), !s.ticked);
+        const std::vector<int> fileButtons = {IDC_PG_SELECT_BIN, IDC_PG_SELECT_EEP};
+        EXPECT_EQ(PageEnabled(0), s.ticked ? fileButtons : kPageTools);
+    }
+}
+
+}  // namespace
