@@ -4,6 +4,7 @@
 
 #include "app/frontends.h"
 #include "bench/activation.h"
+#include "ui/toolkit/device_events.h"
 #include "platform/winconst.h"
 #include "settings/CIniFile.h"
 
@@ -57,6 +58,12 @@ bool CTessaroApp::InitInstance(const std::string& commandLine) {
 int TessaroMain(const std::string& commandLine) {
     bench::Activation bench = bench::InstallFromEnvironment();
     if (bench.Failed()) return 1;
+    // A hub plugged into or pulled from the bench is announced to the
+    // windows that registered for hubs, as Windows announces a real one.
+    if (bench.GetPc())
+        bench.GetPc()->OnHubChange([](const std::string&, bool arrival) {
+            ui::RaiseDeviceEvent(ui::kUsbHubInterface, arrival ? ui::kDbtDeviceArrival : ui::kDbtDeviceRemoveComplete);
+        });
     TheApp().InitInstance(commandLine);
     return 0;
 }

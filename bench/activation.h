@@ -11,6 +11,12 @@
 
 namespace bench {
 
+// Follows a bench control file while the program runs: every line appended
+// to it ("plug NAME", "unplug NAME") is applied to the PC, which raises the
+// device notifications a real hot plug would.  Lines already in the file
+// when the watch starts are applied too.
+class ControlWatch;
+
 class Activation {
 public:
     enum class State {
@@ -19,9 +25,9 @@ public:
         Failed,        // a bench was asked for but cannot be used: do not go on
     };
 
-    Activation() = default;
-    Activation(Activation&&) = default;
-    Activation& operator=(Activation&&) = default;
+    Activation();
+    Activation(Activation&&) noexcept;
+    Activation& operator=(Activation&&) noexcept;
     ~Activation();
 
     State GetState() const { return m_state; }
@@ -33,11 +39,13 @@ public:
 
 private:
     friend Activation Install(const std::string& benchFile);
+    friend Activation InstallFromEnvironment();
     State m_state = State::NotRequested;
     std::string m_error;
     std::string m_file;
     std::unique_ptr<Pc> m_pc;                       // declared first: outlives the ports
     std::unique_ptr<tessaro::ScopedSystem> m_ports;
+    std::unique_ptr<ControlWatch> m_watch;  // TESSARO_BENCH_CONTROL; stopped before the PC goes
 };
 
 // Loads the bench file, installs its ports and prints one line on standard
@@ -46,6 +54,8 @@ private:
 Activation Install(const std::string& benchFile);
 
 // Install(TESSARO_BENCH) when the variable is set; NotRequested otherwise.
+// With TESSARO_BENCH_CONTROL naming a file, that file is watched as a bench
+// control file for as long as the activation lives.
 Activation InstallFromEnvironment();
 
 }  // namespace bench

@@ -23,6 +23,7 @@ void Pc::Unplug(const std::string& name) {
         d->m_plugged = false;
         d->m_returning = false;
         Changed();
+        HubChanged(*d, false);
     }
 }
 
@@ -33,6 +34,7 @@ void Pc::Plug(const std::string& name) {
         d->m_plugged = true;
         d->m_returning = false;
         Changed();
+        HubChanged(*d, true);
     }
 }
 
@@ -53,6 +55,7 @@ void Pc::Leave(Device& device, int backMs, const std::string& why) {
     device.m_returning = backMs >= 0;
     device.m_returnAtMs = Clock().NowMs() + static_cast<uint64_t>(backMs < 0 ? 0 : backMs);
     Changed();
+    HubChanged(device, false);
     std::string text = device.Name() + " left the bus (" + why + ")";
     if (backMs >= 0) text += ", back in " + std::to_string(backMs) + " ms";
     Event(text);
@@ -83,6 +86,7 @@ void Pc::Return(Device& device) {
     Changed();
     Event(device.Name() + " is back on the bus with handle" + (device.m_functions.size() > 1 ? "s " : " ") +
           handles);
+    HubChanged(device, true);
 }
 
 bool Pc::UnknownHandle(LogEntry& entry) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -212,6 +213,15 @@ public:
     std::vector<std::string> DeviceNames() const;
     void Unplug(const std::string& name);
     void Plug(const std::string& name);  // back at its old place in the list, with its handles
+    // Hot plug as Windows reports it: called (under the PC's lock, on the
+    // thread that made the change) whenever a hub arrives or leaves — by
+    // Plug and Unplug, by an unplug fault and by the re-enumeration after a
+    // reset.  The listener must not call back into the PC.
+    using HubChangeListener = std::function<void(const std::string& name, bool arrival)>;
+    void OnHubChange(HubChangeListener listener);
+    // One line of a bench control file: "plug NAME" or "unplug NAME"; false
+    // with the reason in error for anything else.
+    bool Control(const std::string& line, std::string* error);
     bool DriverInstalled() const;
     uint32_t SerialNo() const;
 
@@ -298,6 +308,7 @@ private:
     void BusUnplugFaults(const Device& device, const Setup& setup);
     bool DeviceUnplugFaults(LogEntry& entry, Device& device);
     void Changed() { ++m_serial; }
+    void HubChanged(const Device& device, bool arrival);
 
     // The devices keep this one; it forwards to the clock in use.
     class ClockProxy : public tessaro::IClock {
@@ -328,6 +339,7 @@ private:
 
     bool m_installed = true;
     uint32_t m_serial = 1;
+    HubChangeListener m_hubChange;
     uint32_t m_latencyUs = 0;
     uint64_t m_latencyCarryUs = 0;  // bus time below a millisecond not yet put on a millisecond clock
     std::vector<FlashPart> m_parts;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Screenshots of the main dialog for docs/: Tessaro.exe (the Windows build)
+# Screenshots of the dialogs for docs/: Tessaro.exe (the Windows build)
 # under Wine on a private Xvfb display, on a simulated PC with two hubs, as a
 # technician uses it: the dialog after detection, then after a successful
 # Do ISP with a sample image, then Erase XRom on a second bench.  Writes
@@ -10,7 +10,8 @@
 # was written and read back, and both tuning dialogs opened with PHY Setting
 # (phy-settings.png, phy-tune-vx2240.png, phy-tune-vx2210.png).  Last the
 # configurations editor: config-dialog-full.png, config-dialog-compact.png
-# and config-page.png.
+# and config-page.png; and the multi-hub dialog on three hubs:
+# multihub-dialog-ready.png and multihub-dialog-done.png.
 #
 #   scripts/screenshots.sh     builds what it needs (installing MinGW-w64,
 #                              Wine and Xvfb on a fresh Debian machine), lays
@@ -484,6 +485,120 @@ timeout 240 wine "$win/tests/dialog_driver.exe" \
 wait "$tessaro" || true
 sed -i 's/^Advanced=.*/Advanced=1/' "$pc/tessaro.ini"
 
+# The multi-hub dialog (MultiMode=1) on a bench of three hubs of two kinds:
+# a tab per hub, an image picked on each page, Do ISP over all three, then
+# one hub pulled through the bench's control file and the tabs rebuilt.
+say "the multi-hub dialog: build/screenshots/pc-multi"
+multi="$work/pc-multi"
+rm -rf "$multi"
+mkdir -p "$multi/out"
+cp "$win/Tessaro.exe" "$multi/"
+cp "$pc/vx7101-21.bin" "$multi/"
+wine "$win/tools/tessaro-image.exe" tools/image/samples/vx7103-spi.desc -o "$(winpath "$multi/vx7103.bin")"
+cat > "$multi/tessaro.ini" <<'INI'
+; The multi-hub dialog: one tab per hub; the selective suspend of the power
+; plan is left alone.
+[VX7100]
+MultiMode=1
+DisableSelectiveSuspend=0
+
+[FlashInfo]
+W25X40=9F 03 EF 30 13 C7 40 01 50 00 00 02 00 00 00 00 00 00
+INI
+# Two VX710x-21 hubs and a VX7103, all with SPI flash.  The hubs stay listed
+# through the reset that ends each update, so that the pictures show the
+# three tabs of the run, not a rebuild under way.
+cat > "$multi/three-hubs.bench" <<'BENCH'
+os 6.2.9200
+clock virtual
+latency 0
+re-enumerate 0
+guid sequence 2026
+box quiet
+desktop desktop
+drive-c drive-c
+
+flash W25X40
+  size 512K
+  id 9F 1 EF 30 13
+  erase C7
+  ewsr 50
+  erase-time 300
+end
+
+hub Hub1
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/hub1.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+
+hub Hub2
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2240"
+  put 0x10E hex 05 01
+  bcd-device 0x0105
+  save out/hub2.rom
+  function type 1 vid 0x2C7E pid 0x0B40 bcd-usb 0x0210
+end
+
+hub Hub3
+  store spi W25X40
+  fill 00
+  put 0x1D0 text "VXI2210"
+  put 0x10E hex 07 01
+  bcd-device 0x0107
+  save out/hub3.rom
+  function type 1 vid 0x2C7E pid 0x0B46 bcd-usb 0x0210
+end
+BENCH
+: > "$multi/control"
+
+(cd "$multi" && TESSARO_BENCH="$(winpath "$multi/three-hubs.bench")" TESSARO_BENCH_CONTROL="$(winpath "$multi/control")" \
+  timeout 300 wine Tessaro.exe >"$work/tessaro-multi.out" 2>&1) &
+tessaro=$!
+timeout 240 wine "$win/tests/dialog_driver.exe" \
+  wait-status "(3) VX 3.0 hub has been detected" \
+  wait-tabs 3 \
+  shot "$(winpath "$work/multi-ready.bmp")" \
+  page-load "$(winpath "$multi/vx7101-21.bin")" \
+  tab 1 \
+  page-load "$(winpath "$multi/vx7101-21.bin")" \
+  tab 2 \
+  page-load "$(winpath "$multi/vx7103.bin")" \
+  wait-enabled 1121 \
+  click 1121 \
+  answer 'Firmware update successfully!\nPlease re-plug the updated hub.' \
+  wait-status "ISP complete" \
+  shot "$(winpath "$work/multi-done.bmp")"
+echo "unplug Hub3" >> "$multi/control"
+timeout 120 wine "$win/tests/dialog_driver.exe" \
+  wait-tabs 2 \
+  wait-status "(2) VX 3.0 hub has been detected" \
+  click 1 \
+  wait-gone
+wait "$tessaro" || true
+python3 - "$multi/vx7101-21.bin" "$multi/out/hub1.rom" 0x5000 "$multi/vx7101-21.bin" "$multi/out/hub2.rom" 0x5000 \
+  "$multi/vx7103.bin" "$multi/out/hub3.rom" 0x8000 <<'PY'
+import sys
+args = sys.argv[1:]
+for i in range(0, len(args), 3):
+    image, store_file, size = open(args[i], 'rb').read(), args[i + 1], int(args[i + 2], 16)
+    store = open(store_file, 'rb').read()
+    body = bytearray(image.ljust(size, b'\xff'))
+    body[0x1C0:0x1D0] = store[0x1C0:0x1D0]
+    checksum = sum(body[:size - 2]) & 0xFFFF
+    body[size - 2:] = bytes([checksum >> 8, checksum & 0xFF])
+    ok = store[:size] == bytes(body)
+    print('%s: %s' % (store_file.split('/')[-1], 'holds its page\'s image' if ok else 'DOES NOT hold its page\'s image'))
+    if not ok:
+        sys.exit(1)
+PY
+
 say "docs/images"
 mkdir -p docs/images
 python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" docs/images/main-dialog-done.png \
@@ -493,7 +608,8 @@ python3 - "$work/ready.bmp" docs/images/main-dialog-ready.png "$work/done.bmp" d
   "$work/phy-settings.bmp" docs/images/phy-settings.png "$work/phy-tune-vx2240.bmp" docs/images/phy-tune-vx2240.png \
   "$work/phy-tune-vx2210.bmp" docs/images/phy-tune-vx2210.png \
   "$work/config-full.bmp" docs/images/config-dialog-full.png "$work/config-compact.bmp" \
-  docs/images/config-dialog-compact.png "$work/config-page.bmp" docs/images/config-page.png <<'PY'
+  docs/images/config-dialog-compact.png "$work/config-page.bmp" docs/images/config-page.png \
+  "$work/multi-ready.bmp" docs/images/multihub-dialog-ready.png "$work/multi-done.bmp" docs/images/multihub-dialog-done.png <<'PY'
 # 24-bit BMP to PNG with nothing but the standard library.
 import struct, sys, zlib
 

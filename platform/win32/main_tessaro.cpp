@@ -7,6 +7,7 @@
 #include "app/frontends.h"
 #include "platform/native.h"
 #include "ui/CIspDlg.h"
+#include "ui/CMultiHubDlg.h"
 #include "ui/CPhyDlg.h"
 #include "ui/CUpdateDlg.h"
 
@@ -33,6 +34,13 @@ void RunPhyDialog(CTessaroApp& app) {
     ui::DoModal(dlg);
 }
 
+// The multi-hub dialog, the same way.
+void RunMultiHubDialog(CTessaroApp& app) {
+    CMultiHubDlg dlg;
+    dlg.SetProgramFolder(app.m_programFolder);
+    ui::DoModal(dlg);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
@@ -43,5 +51,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     frontends::Registered().mainDialog = RunMainDialog;
     frontends::Registered().updateDialog = RunUpdateDialog;
     frontends::Registered().phyDialog = RunPhyDialog;
+    frontends::Registered().multiHubDialog = RunMultiHubDialog;
     return TessaroMain(arguments ? arguments : "");
 }

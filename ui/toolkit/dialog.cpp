@@ -169,6 +169,12 @@ void Dialog::ShowStatus(int id, const std::string& text, const StatusLook& look)
 }
 
 void Dialog::EndDialog(int result) {
+    // A page ends its dialog, and only as its dialog's worker guard allows:
+    // a running worker defers the end until it is done.
+    if (m_parent && m_host) {
+        m_parent->WorkerAsksEnd(result);
+        return;
+    }
     if (m_host) m_host->EndDialog(result);
 }
 
@@ -253,11 +259,11 @@ bool Dialog::DispatchInit(DialogHost& host, Dialog* parent) {
 void Dialog::DispatchCommand(int id, int code) {
     if (!m_host) return;
     if (id == kIdOk) {
-        if (!m_working) OnOK();
+        if (!m_working && !m_parent) OnOK();
         return;
     }
     if (id == kIdCancel) {
-        if (!m_working) OnCancel();
+        if (!m_working && !m_parent) OnCancel();
         return;
     }
     if (m_working && m_guarded.count(id)) return;

@@ -296,11 +296,23 @@ public:
     int GetCheck(int id) const { return m_host ? m_host->GetCheck(id) : 0; }
     bool SetTimer(int id, unsigned ms) { return m_host && m_host->SetTimer(id, ms); }
     bool KillTimer(int id) { return m_host && m_host->KillTimer(id); }
+    // Boxes, file dialogs and modal children run a modal loop: timers, device
+    // changes and posted work of this dialog (and of its parent) go on
+    // meanwhile.  ModalDepth tells a handler that one of those loops,
+    // opened by this dialog, is still running underneath it.
     int MessageBox(const std::string& text, const std::string& caption, uint32_t style) {
+        ModalScope scope(*this);
         return m_host ? m_host->MessageBox(text, caption, style) : kIdCancel;
     }
-    FileResult FileDialog(const FileRequest& request) { return m_host ? m_host->FileDialog(request) : FileResult(); }
-    int RunModal(Dialog& child) { return m_host ? m_host->RunModal(child) : -1; }
+    FileResult FileDialog(const FileRequest& request) {
+        ModalScope scope(*this);
+        return m_host ? m_host->FileDialog(request) : FileResult();
+    }
+    int RunModal(Dialog& child) {
+        ModalScope scope(*this);
+        return m_host ? m_host->RunModal(child) : -1;
+    }
+    int ModalDepth() const { return m_modalDepth; }
     // Shows one look of a status control: text, colours, weight, face and size.
     void ShowStatus(int id, const std::string& text, const StatusLook& look);
     void EndDialog(int result);
@@ -348,8 +360,11 @@ protected:
         (void)id;
         (void)code;
     }
-    virtual void OnOK() { EndDialog(kIdOk); }          // Enter, and the command IDOK
-    virtual void OnCancel() { EndDialog(kIdCancel); }  // Esc, and the command IDCANCEL
+    // Enter, and the command IDOK; Esc, and the command IDCANCEL.  A page
+    // gets neither: its OK and Cancel do nothing, so Enter or Esc never
+    // hides a page for good.
+    virtual void OnOK() { EndDialog(kIdOk); }
+    virtual void OnCancel() { EndDialog(kIdCancel); }
     virtual void OnClose() { OnCancel(); }             // the close box
     virtual intptr_t OnDeviceChange(uint32_t event, int32_t deviceType) {
         (void)event;
@@ -372,6 +387,11 @@ protected:
 
 private:
     friend class WorkerLink;
+    struct ModalScope {
+        explicit ModalScope(Dialog& d) : dialog(d) { ++dialog.m_modalDepth; }
+        ~ModalScope() { --dialog.m_modalDepth; }
+        Dialog& dialog;
+    };
     void WorkerDone(int tag);
     void WorkerAsksEnd(int result);
     void CloseChannels();
@@ -382,6 +402,7 @@ private:
     bool m_working = false;
     bool m_endPending = false;
     int m_pendingResult = 0;
+    int m_modalDepth = 0;
     std::set<int> m_guarded;
     std::vector<std::shared_ptr<WorkerLink::Channel>> m_channels;
     std::vector<std::pair<std::function<void(WorkerLink&)>, int>> m_queued;

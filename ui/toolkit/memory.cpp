@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "ui/toolkit/device_events.h"
+
 namespace ui {
 
 using namespace memory_detail;
@@ -151,6 +153,8 @@ void MemoryDialog::AfterDispatch() {
 void MemoryDialog::Destroy() {
     if (m_destroyed) return;
     m_ending = true;
+    if (m_deviceEvents) UnsubscribeDeviceEvents(m_deviceEvents);
+    m_deviceEvents = 0;
     for (auto& p : m_pages) p->Destroy();
     m_dialog.DispatchDestroy();
     m_destroyed = true;
@@ -336,6 +340,16 @@ void MemoryDialog::PostMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) 
 bool MemoryDialog::RegisterDeviceNotification(const tessaro::Guid& interfaceClass) {
     Check("RegisterDeviceNotification");
     m_registrations.push_back(interfaceClass);
+    // Events raised in the process (the bench's hot plug) come as Windows'
+    // would: posted, and dispatched when the dialog's thread pumps.
+    MemoryDialog* self = this;
+    std::weak_ptr<int> token = m_token;
+    if (m_deviceEvents) UnsubscribeDeviceEvents(m_deviceEvents);
+    m_deviceEvents = SubscribeDeviceEvents(interfaceClass, [self, token](uint32_t event, int32_t deviceType) {
+        self->Post([self, token, event, deviceType] {
+            if (!token.expired() && self->Alive()) self->m_dialog.DispatchDeviceChange(event, deviceType);
+        });
+    });
     return true;
 }
 

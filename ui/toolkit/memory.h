@@ -134,6 +134,16 @@ public:
     // the driver it ends with IDCANCEL.  Without a driver it ends at once.
     void OnModal(std::function<void(MemoryDialog&)> driver) { m_modalDrivers.push_back(std::move(driver)); }
 
+    // What happens while the next box, file dialog or modal child is open,
+    // in order: fn plays the world (Advance, DeviceChange, Message on this
+    // dialog), then the posted work runs, as Win32's modal loops run a
+    // dialog's timers, notifications and posted messages under a box.
+    void DuringModal(std::function<void()> fn) { m_duringModal.push_back(std::move(fn)); }
+    // Every box, file dialog and modal child stays open this long in
+    // dialog time: the timers due meanwhile fire under it.  0 (the default):
+    // they are answered at once.
+    void SetModalTime(unsigned ms) { m_modalMs = ms; }
+
     const std::vector<BoxRecord>& Boxes() const { return m_boxes; }
     const std::vector<FileRecord>& FileDialogs() const { return m_files; }
     const std::vector<int>& Modals() const { return m_modals; }  // template ids of the children run
@@ -260,6 +270,8 @@ private:
     FontSpec DialogFont() const;
     void Paint(MemoryControl& c);
     void PaintInvalid();
+    // The modal loop of a box, file dialog or modal child (root dialog only).
+    void RunModalLoop();
     class Dispatching;
 
     Dialog& m_dialog;
@@ -299,6 +311,9 @@ private:
     std::vector<FileRecord> m_files;
     std::vector<int> m_modals;
     std::vector<std::unique_ptr<MemoryDialog>> m_pages;
+    std::deque<std::function<void()>> m_duringModal;
+    unsigned m_modalMs = 0;
+    int m_deviceEvents = 0;  // subscription to the events raised in the process
 };
 
 // Runs top-level dialogs (DoModal) in memory: each is opened, handed to the

@@ -153,13 +153,14 @@ void MemoryDialog::Advance(unsigned ms) {
                 next = it;
         }
         if (next == m_timers.end()) break;
-        m_now = next->second.due;
+        m_now = std::max(m_now, next->second.due);
         next->second.due += std::max(1u, next->second.period);
         int id = next->first;
         Dispatching d(*this);
         m_dialog.DispatchTimer(id);
     }
-    m_now = target;
+    // A handler's modal loop may have moved time further: it never goes back.
+    m_now = std::max(m_now, target);
 }
 
 unsigned MemoryDialog::TimerPeriod(int id) const {
@@ -202,6 +203,7 @@ int MemoryDialog::MessageBox(const std::string& text, const std::string& caption
     b.text = text;
     b.caption = caption;
     b.style = style;
+    RunModalLoop();
     if (m_boxHandler) {
         b.answer = m_boxHandler(b);
     } else if (!m_boxAnswers.empty()) {
@@ -217,6 +219,7 @@ int MemoryDialog::MessageBox(const std::string& text, const std::string& caption
 FileResult MemoryDialog::FileDialog(const FileRequest& request) {
     Check("FileDialog");
     if (m_parent) return m_shared->root->FileDialog(request);
+    RunModalLoop();
     FileResult r;
     if (!m_fileAnswers.empty()) {
         r = m_fileAnswers.front();
@@ -236,6 +239,7 @@ int MemoryDialog::RunModal(Dialog& child) {
     if (!t) return -1;
     MemoryDialog host(child, *t, m_shared->mode);
     if (host.Open()) {
+        RunModalLoop();
         if (!m_modalDrivers.empty()) {
             auto driver = std::move(m_modalDrivers.front());
             m_modalDrivers.pop_front();

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "ui/toolkit/device_events.h"
 #include "ui/toolkit/executor.h"
 #include "ui/win32/CStatusText.h"
 
@@ -43,6 +44,9 @@ namespace {
 
 // Runs the next piece of work posted to the dialog's thread.
 const UINT kRunPosted = WM_APP + 0x3F0;
+// A device notification raised inside the process (the bench's hot plug):
+// wParam the event, lParam the device type.
+const UINT kDeviceEventPosted = WM_APP + 0x3F1;
 // Private messages handed to the dialog: WM_USER + 16 up to WM_APP (below
 // are the dialog manager's own DM_* messages).
 const UINT kPrivateFirst = WM_USER + 16;
@@ -74,6 +78,7 @@ public:
     std::vector<std::string> m_tipTexts;
     HWND m_toolTip = nullptr;
     HDEVNOTIFY m_notify = nullptr;
+    int m_deviceEvents = 0;
     std::mutex m_queueMutex;
     std::deque<std::function<void()>> m_queue;
     bool m_closed = false;
@@ -118,6 +123,8 @@ public:
         }
         if (m_notify) UnregisterDeviceNotification(m_notify);
         m_notify = nullptr;
+        if (m_deviceEvents) UnsubscribeDeviceEvents(m_deviceEvents);
+        m_deviceEvents = 0;
         if (m_toolTip) DestroyWindow(m_toolTip);
         m_toolTip = nullptr;
         std::lock_guard<std::mutex> lock(g_windowsMutex);
@@ -500,6 +507,14 @@ public:
         filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
         static_assert(sizeof(GUID) == sizeof(tessaro::Guid), "GUID layout");
         std::memcpy(&filter.dbcc_classguid, &g, sizeof(GUID));
+        // The events raised in the process come as a posted message, so
+        // that they meet the window on its own thread (or nothing at all
+        // once it is gone).
+        HWND hwnd = m_hwnd;
+        if (m_deviceEvents) UnsubscribeDeviceEvents(m_deviceEvents);
+        m_deviceEvents = SubscribeDeviceEvents(g, [hwnd](uint32_t event, int32_t type) {
+            ::PostMessageA(hwnd, kDeviceEventPosted, event, static_cast<LPARAM>(type));
+        });
         HDEVNOTIFY n = RegisterDeviceNotificationA(m_hwnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
         if (!n) return false;
         if (m_notify) UnregisterDeviceNotification(m_notify);
@@ -583,6 +598,10 @@ INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
         if (msg == kRunPosted) {
             host->RunPosted();
+            return TRUE;
+        }
+        if (msg == kDeviceEventPosted) {
+            d.DispatchDeviceChange(static_cast<uint32_t>(wParam), static_cast<int32_t>(lParam));
             return TRUE;
         }
         if (msg >= kPrivateFirst && msg < WM_APP) return answer(d.DispatchMessage(msg, wParam, lParam));

@@ -55,3 +55,27 @@
 #define IDD_PHY_DIALOG 140
 #define IDD_PHY_TUNE_2210 142
 #define IDD_PHY_TUNE_2240 143
+
+// --- multi-hub dialog ----------------------------------------------------------
+// Exit is the command IDOK (id 1); the restore box shares the main dialog's id.
+#define IDD_MULTIHUB_DIALOG 138
+#define IDC_MH_TAB 1118
+#define IDC_MH_STATUS 1119
+#define IDC_MH_PROGRESS 1120
+#define IDC_MH_DO_ISP 1121
+#define IDC_MH_SAME_SETTINGS 1150
+
+// --- hub page (a child of the multi-hub dialog, ids of its own) ------------------
+#define IDD_HUB_PAGE 134
+#define IDC_PG_IMAGE_VERSION 1110
+#define IDC_PG_IMAGE_FILE 1111
+#define IDC_PG_SELECT_BIN 1112
+#define IDC_PG_SELECT_EEP 1113
+#define IDC_PG_EEP_FILE 1114
+#define IDC_PG_READ_VERSION 1115
+#define IDC_PG_HUB_VERSION 1116
+#define IDC_PG_CONFIGURATIONS 1117
+#define IDC_PG_SAVE_CHECKSUM 1119
+#define IDC_PG_ERASE 1159
+#define IDC_PG_DUMP 1160
+#define IDC_PG_HUB_TYPE 1034

@@ -32,11 +32,22 @@
 //   editor-click ID       clicks its control ID
 //   editor-shot FILE.bmp  the editor as the screen shows it
 //
+// The multi-hub dialog (its status line is 1119; the main dialog's 1034):
+//
+//   wait-tabs N        the tab control holds N tabs
+//   tab N              selects tab N (from 0) with an arrow key, as a keyboard
+//                      user does
+//   page-load PATH     Select Bin/Rom/Sum of the page shown, PATH typed into
+//                      the Open dialog
+//
 // "\n" in a TEXT stands for a line break.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "tests/ui_win32/window_driving.h"
@@ -73,6 +84,30 @@ HWND MainDialog() {
     g_known = windrive::WaitDialog(g_caption, true, kTimeoutMs);
     return g_known;
 }
+
+// The status line: the one status-id named, else the main dialog's, else
+// the multi-hub dialog's.
+HWND StatusOf(HWND dlg) {
+    if (g_statusId != IDC_STATUS) return GetDlgItem(dlg, g_statusId);
+    HWND h = GetDlgItem(dlg, IDC_STATUS);
+    return h ? h : GetDlgItem(dlg, IDC_MH_STATUS);
+}
+
+// The hub page the multi-hub dialog shows: its visible child dialog.
+HWND VisiblePage(HWND dlg) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        dlg,
+        [](HWND c, LPARAM p) -> BOOL {
+            if (windrive::ClassOf(c) != "#32770" || !IsWindowVisible(c)) return TRUE;
+            *reinterpret_cast<HWND*>(p) = c;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+bool FillOpen(const std::string& path);
 
 void ListWindows() {
     EnumWindows(
@@ -166,8 +201,8 @@ bool Step(const std::string& verb, const std::string& arg) {
     if (!dlg && verb != "wait-gone") return Fail("no main dialog");
     if (verb == "wait-status") {
         const std::string want = Unescape(arg);
-        if (!windrive::WaitFor([&] { return windrive::WindowText(GetDlgItem(dlg, g_statusId)) == want; }, kTimeoutMs))
-            return Fail("status is \"" + windrive::WindowText(GetDlgItem(dlg, g_statusId)) + "\", not \"" + want + "\"");
+        if (!windrive::WaitFor([&] { return windrive::WindowText(StatusOf(dlg)) == want; }, kTimeoutMs))
+            return Fail("status is \"" + windrive::WindowText(StatusOf(dlg)) + "\", not \"" + want + "\"");
     } else if (verb == "wait-enabled") {
         const int id = std::atoi(arg.c_str());
         if (!windrive::WaitFor([&] { return windrive::Enabled(dlg, id); }, kTimeoutMs)) return Fail(arg + " stays disabled");
@@ -181,6 +216,29 @@ bool Step(const std::string& verb, const std::string& arg) {
         if (!windrive::FillFileDialog(open, arg)) return Fail("the Open dialog has no file name box");
         if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
             return Fail("the Open dialog stays");
+    } else if (verb == "wait-tabs") {
+        HWND tab = GetDlgItem(dlg, IDC_MH_TAB);
+        const int want = std::atoi(arg.c_str());
+        if (!windrive::WaitFor([&] { return SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0) == want; }, kTimeoutMs))
+            return Fail("the tab control does not hold " + arg + " tabs");
+    } else if (verb == "tab") {
+        // An arrow key onto the tab, as the keyboard user moves: the tab
+        // control then tells its dialog itself (a WM_NOTIFY from here would
+        // carry a pointer into this process).
+        HWND tab = GetDlgItem(dlg, IDC_MH_TAB);
+        const int want = std::atoi(arg.c_str());
+        SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(want > 0 ? want - 1 : 1), 0);
+        const WPARAM key = want > 0 ? VK_RIGHT : VK_LEFT;
+        PostMessageA(tab, WM_KEYDOWN, key, 1);
+        PostMessageA(tab, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        if (!windrive::WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == want; }, kTimeoutMs))
+            return Fail("tab " + arg + " is not selected");
+        Sleep(200);  // the page shown
+    } else if (verb == "page-load") {
+        HWND page = VisiblePage(dlg);
+        if (!page) return Fail("no hub page shown");
+        windrive::Click(page, IDC_PG_SELECT_BIN);
+        if (!FillOpen(arg)) return false;
     } else if (verb == "answer") {
         HWND box = windrive::WaitDialog(g_boxCaption, false, kTimeoutMs);
         if (!box) return Fail("no box");
@@ -235,6 +293,16 @@ bool Step(const std::string& verb, const std::string& arg) {
     }
     std::printf("%s %s: ok\n", verb.c_str(), arg.c_str());
     std::fflush(stdout);
+    return true;
+}
+
+bool FillOpen(const std::string& path) {
+    HWND open = windrive::WaitDialog("Open", false, kTimeoutMs);
+    if (!open) return Fail("no Open dialog");
+    Sleep(300);  // let it finish filling its lists
+    if (!windrive::FillFileDialog(open, path)) return Fail("the Open dialog has no file name box");
+    if (!windrive::WaitFor([&] { return !IsWindow(open) || !IsWindowVisible(open); }, kTimeoutMs))
+        return Fail("the Open dialog stays");
     return true;
 }
 
