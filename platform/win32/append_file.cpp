@@ -18,18 +18,25 @@ std::wstring Wide(const std::string& text) {
 
 bool AppendWhole(const std::string& nativePath, const std::string& text, uint32_t& error) {
     error = 0;
-    // Opened with FILE_APPEND_DATA only: the system writes each WriteFile at
-    // the end of the file as one step, whoever else appends meanwhile.
-    HANDLE h = CreateFileW(Wide(nativePath).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Opened for appending: the system writes each WriteFile at the end of
+    // the file.  Where that is not one step (Wine, network shares), the
+    // exclusive lock of one byte far past any record keeps the writers of
+    // this file (every run of the tool on the PC) one after another; the
+    // lock covers no data, so readers are never held up.
+    HANDLE h = CreateFileW(Wide(nativePath).c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return false;
     }
+    OVERLAPPED lockAt{};
+    lockAt.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt) != 0;
     DWORD written = 0;
     BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     if (!ok) error = GetLastError();
     const bool whole = ok && written == text.size();
+    if (locked) UnlockFileEx(h, 0, 1, 0, &lockAt);
     if (!CloseHandle(h) && whole) {
         error = GetLastError();
         return false;
