@@ -1,11 +1,14 @@
 // The pieces of the bench file reader shared by its parts: the words of a
-// line and a cursor over them, and the readers of the fault lines.
+// line and a cursor over them, the readers of the fault lines, and the
+// reader itself, whose line readers are spread over bench_file.cpp (the
+// walk and the global directives) and bench_file_devices.cpp (the blocks).
 #pragma once
 
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/confined_paths.h"
@@ -194,6 +197,37 @@ inline bool Latency(Cursor& c, uint32_t& us) {
     us = static_cast<uint32_t>(v * scale);
     return true;
 }
+
+// Reads a bench file into a PC.
+class Parser {
+public:
+    Parser(Pc& pc, const std::string& fileName) : m_pc(pc), m_file(fileName) {}
+
+    bool Run(const std::string& text, std::string* error);
+
+private:
+    bool Fail(int line, const std::string& text) {
+        m_error = m_file + ":" + std::to_string(line) + ": " + text;
+        return false;
+    }
+    bool Global(const Tokens& t);
+    bool FlashLine(const Tokens& t, FlashPart& part);
+    bool DeviceLine(const Tokens& t, DeviceSpec& spec, bool hub);
+    bool FunctionLine(Cursor& c, FunctionSpec& f);
+    bool Later(const Tokens& t);
+    bool Setup(Cursor& c);
+
+    Pc& m_pc;
+    std::string m_file;
+    std::string m_error;
+    std::vector<std::pair<FlashPart, int>> m_parts;
+    std::vector<std::pair<DeviceSpec, int>> m_devices;
+    std::vector<std::pair<Fault, int>> m_faults;
+    std::vector<Tokens> m_later;
+    std::string m_driverVersion;
+    int m_driverKey = -1;  // registry, power values and the setup package: built last
+    bool m_bcdGiven = false;
+};
 
 }  // namespace file
 }  // namespace bench

@@ -1,10 +1,12 @@
+// The reader of dialog templates from a resource script (templates.h): the
+// dialogs' headers, their controls, and the kind each control is of.  The
+// tokens come from templates_tokens.cpp; the compiled-in templates are kept
+// in templates_registry.cpp.
 #include "ui/toolkit/templates.h"
+#include "ui/toolkit/templates_tokens.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <memory>
-#include <mutex>
 
 namespace ui {
 
@@ -46,131 +48,7 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// ---------------------------------------------------------------------------
-// Tokens of a resource script.
-struct Token {
-    enum Type { End, Name, Number, String, Punct } type = End;
-    std::string text;  // name, punctuation, or the string's resolved value
-    long value = 0;    // numbers
-    int line = 0;
-    bool lineStart = false;  // first token of its line
-};
-
-class Lexer {
-public:
-    explicit Lexer(const std::string& s) : m_s(s) {}
-
-    std::vector<Token> All() {
-        std::vector<Token> out;
-        bool atLineStart = true;
-        while (true) {
-            // White space, comments and preprocessor lines.
-            while (m_i < m_s.size()) {
-                char c = m_s[m_i];
-                if (c == '\n') {
-                    ++m_line;
-                    ++m_i;
-                    atLineStart = true;
-                } else if (std::isspace(static_cast<unsigned char>(c))) {
-                    ++m_i;
-                } else if (c == '/' && Peek(1) == '/') {
-                    while (m_i < m_s.size() && m_s[m_i] != '\n') ++m_i;
-                } else if (c == '/' && Peek(1) == '*') {
-                    m_i += 2;
-                    while (m_i < m_s.size() && !(m_s[m_i] == '*' && Peek(1) == '/')) {
-                        if (m_s[m_i] == '\n') ++m_line;
-                        ++m_i;
-                    }
-                    m_i += 2;
-                } else if (c == '#' && atLineStart) {
-                    // Directives are the preprocessor's business; the script
-                    // read here holds dialogs only.
-                    while (m_i < m_s.size() && m_s[m_i] != '\n') {
-                        if (m_s[m_i] == '\\' && Peek(1) == '\n') {
-                            ++m_line;
-                            ++m_i;
-                        }
-                        ++m_i;
-                    }
-                } else {
-                    break;
-                }
-            }
-            Token t;
-            t.line = m_line;
-            t.lineStart = atLineStart;
-            atLineStart = false;
-            if (m_i >= m_s.size()) {
-                out.push_back(t);
-                return out;
-            }
-            char c = m_s[m_i];
-            if (c == '"') {
-                t.type = Token::String;
-                t.text = ReadString();
-            } else if (std::isdigit(static_cast<unsigned char>(c))) {
-                t.type = Token::Number;
-                size_t start = m_i;
-                while (m_i < m_s.size() && std::isalnum(static_cast<unsigned char>(m_s[m_i]))) ++m_i;
-                std::string num = m_s.substr(start, m_i - start);
-                while (!num.empty() && (num.back() == 'L' || num.back() == 'l' || num.back() == 'U' || num.back() == 'u'))
-                    num.pop_back();
-                t.value = std::strtol(num.c_str(), nullptr, 0);
-                t.text = num;
-            } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-                t.type = Token::Name;
-                size_t start = m_i;
-                while (m_i < m_s.size() && (std::isalnum(static_cast<unsigned char>(m_s[m_i])) || m_s[m_i] == '_')) ++m_i;
-                t.text = m_s.substr(start, m_i - start);
-            } else {
-                t.type = Token::Punct;
-                t.text = std::string(1, c);
-                ++m_i;
-            }
-            out.push_back(t);
-        }
-    }
-
-private:
-    char Peek(size_t ahead) const { return m_i + ahead < m_s.size() ? m_s[m_i + ahead] : '\0'; }
-
-    // A string literal: "" stands for a quote, backslash escapes as the
-    // resource compiler reads them.
-    std::string ReadString() {
-        std::string v;
-        ++m_i;  // opening quote
-        while (m_i < m_s.size()) {
-            char c = m_s[m_i++];
-            if (c == '"') {
-                if (m_i < m_s.size() && m_s[m_i] == '"') {
-                    v += '"';
-                    ++m_i;
-                    continue;
-                }
-                break;
-            }
-            if (c == '\\' && m_i < m_s.size()) {
-                char e = m_s[m_i++];
-                switch (e) {
-                case 'n': v += '\n'; break;
-                case 't': v += '\t'; break;
-                case 'r': v += '\r'; break;
-                case '\\': v += '\\'; break;
-                case '"': v += '"'; break;
-                default: v += '\\'; v += e; break;
-                }
-                continue;
-            }
-            if (c == '\n') ++m_line;
-            v += c;
-        }
-        return v;
-    }
-
-    const std::string& m_s;
-    size_t m_i = 0;
-    int m_line = 1;
-};
+using resource::Token;
 
 // ---------------------------------------------------------------------------
 class Parser {
@@ -536,32 +414,6 @@ private:
 
 }  // namespace
 
-std::map<std::string, int> ParseResourceHeader(const std::string& header) {
-    std::map<std::string, int> out;
-    size_t pos = 0;
-    while (pos < header.size()) {
-        size_t eol = header.find('\n', pos);
-        if (eol == std::string::npos) eol = header.size();
-        std::string line = header.substr(pos, eol - pos);
-        pos = eol + 1;
-        size_t i = line.find_first_not_of(" \t");
-        if (i == std::string::npos || line.compare(i, 7, "#define") != 0) continue;
-        i += 7;
-        size_t n0 = line.find_first_not_of(" \t", i);
-        if (n0 == std::string::npos || n0 == i) continue;
-        size_t n1 = line.find_first_of(" \t", n0);
-        if (n1 == std::string::npos) continue;
-        std::string name = line.substr(n0, n1 - n0);
-        size_t v0 = line.find_first_not_of(" \t(", n1);
-        if (v0 == std::string::npos) continue;
-        char* end = nullptr;
-        long v = std::strtol(line.c_str() + v0, &end, 0);
-        if (end == line.c_str() + v0) continue;
-        out[name] = static_cast<int>(v);
-    }
-    return out;
-}
-
 bool ParseResourceScript(const std::string& script, const std::string& header,
                          std::vector<DialogTemplate>& out, std::string& error) {
     auto symbols = ParseResourceHeader(header);
@@ -569,74 +421,9 @@ bool ParseResourceScript(const std::string& script, const std::string& header,
     symbols.emplace("IDOK", 1);
     symbols.emplace("IDCANCEL", 2);
     symbols.emplace("IDC_STATIC", -1);
-    Lexer lexer(script);
-    Parser parser(lexer.All(), std::move(symbols));
+    Parser parser(resource::ReadTokens(script), std::move(symbols));
     error.clear();
     return parser.Run(out, error);
-}
-
-// ---------------------------------------------------------------------------
-// The templates compiled into the program (see resource_text.cpp).
-extern const char* const kDialogsScript;
-extern const char* const kResourceHeader;
-
-namespace {
-struct Registry {
-    std::mutex mutex;
-    bool loaded = false;
-    std::vector<std::unique_ptr<DialogTemplate>> templates;  // stable addresses
-    std::map<std::string, int> symbols;
-    std::string error;
-};
-
-Registry& Reg() {
-    static Registry r;
-    std::lock_guard<std::mutex> lock(r.mutex);
-    if (!r.loaded) {
-        r.loaded = true;
-        r.symbols = ParseResourceHeader(kResourceHeader);
-        std::vector<DialogTemplate> read;
-        if (ParseResourceScript(kDialogsScript, kResourceHeader, read, r.error))
-            for (auto& t : read) r.templates.push_back(std::make_unique<DialogTemplate>(std::move(t)));
-    }
-    return r;
-}
-}  // namespace
-
-std::vector<const DialogTemplate*> Templates() {
-    Registry& r = Reg();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    std::vector<const DialogTemplate*> out;
-    for (const auto& t : r.templates) out.push_back(t.get());
-    return out;
-}
-
-const DialogTemplate* FindTemplate(int id) {
-    Registry& r = Reg();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    for (const auto& t : r.templates)
-        if (t->id == id) return t.get();
-    return nullptr;
-}
-
-int ResourceId(const std::string& symbol) {
-    Registry& r = Reg();
-    auto it = r.symbols.find(symbol);
-    return it == r.symbols.end() ? -1 : it->second;
-}
-
-const std::string& TemplateError() { return Reg().error; }
-
-void RegisterTemplate(const DialogTemplate& tmpl) {
-    Registry& r = Reg();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    for (auto& t : r.templates) {
-        if (t->id == tmpl.id) {
-            *t = tmpl;
-            return;
-        }
-    }
-    r.templates.push_back(std::make_unique<DialogTemplate>(tmpl));
 }
 
 }  // namespace ui
