@@ -11,6 +11,7 @@
 #include "settings/CIniFile.h"
 #include "settings/DebugLog.h"
 #include "ui/phy_ids.h"
+#include "ui/phy_request.h"
 #include "ui/win32/resource.h"
 
 using tessaro::Sys;
@@ -20,10 +21,6 @@ namespace {
 constexpr uint16_t kUsb2Space = 0x0101;
 constexpr uint16_t kUsb3Space = 0x0201;
 constexpr uint8_t kReadType = 0xC3;
-constexpr uint8_t kWriteType = 0x43;
-constexpr uint8_t kReadRequest = 0x72;
-constexpr uint8_t kWriteRequest = 0x73;
-constexpr int kRecordSize = 17;  // the 16-byte header and one data byte
 constexpr uint32_t kRetryMs = 20;
 constexpr uint32_t kSettleMs = 1500;  // a hub that just arrived answers after this
 
@@ -154,13 +151,7 @@ bool CPhyDlg::Prepare() {
 bool CPhyDlg::Transfer(bool write, uint16_t wValue, uint16_t wIndex, uint8_t& value) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt) Sys().clock->Sleep(kRetryMs);
-        RequestRecord rec(kRecordSize);
-        rec.Set(write ? kWriteType : kReadType, write ? kWriteRequest : kReadRequest, wValue, wIndex, 1);
-        if (write) rec.Data()[0] = value;
-        if (m_isp.SendUsbRequest(rec)) {
-            if (!write) value = rec.Data()[0];
-            return true;
-        }
+        if (ui::PhyRegisterTransfer(m_isp, kReadType, write, wValue, wIndex, value)) return true;
     }
     return false;
 }

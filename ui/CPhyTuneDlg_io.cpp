@@ -3,13 +3,14 @@
 #include "settings/DebugLog.h"
 #include "ui/CPhyTuneDlg.h"
 #include "ui/phy_ids.h"
+#include "ui/phy_request.h"
 
 using namespace phytune;
 
 namespace {
 
 constexpr uint16_t kSpace = 0x0201;
-constexpr int kRecordSize = 17;  // the 16-byte header and one data byte
+constexpr uint8_t kReadType = 0xC0;
 constexpr uint32_t kErrorBox = ui::kMbIconError | ui::kMbSystemModal;
 
 }  // namespace
@@ -48,12 +49,7 @@ const Register* CPhyTuneDlg::FindRegister(int address) const {
 }
 
 bool CPhyTuneDlg::Transfer(bool write, uint16_t wIndex, uint8_t& value) {
-    RequestRecord rec(kRecordSize);
-    rec.Set(write ? 0x40 : 0xC0, write ? 0x73 : 0x72, kSpace, wIndex, 1);
-    if (write) rec.Data()[0] = value;
-    if (!m_isp.SendUsbRequest(rec)) return false;
-    if (!write) value = rec.Data()[0];
-    return true;
+    return ui::PhyRegisterTransfer(m_isp, kReadType, write, kSpace, wIndex, value);
 }
 
 int CPhyTuneDlg::ReadPhyRegisters() {
