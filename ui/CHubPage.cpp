@@ -2,13 +2,12 @@
 // image, configuration and editor flows of its buttons.
 #include "ui/CHubPage.h"
 
-#include <cctype>
-
 #include "files/EepFile.h"
 #include "files/FirmwareImage.h"
 #include "settings/DebugLog.h"
 #include "ui/CMultiHubDlg.h"
 #include "ui/config_editor.h"
+#include "ui/store_tools.h"
 #include "ui/win32/resource.h"
 
 using multihub::Look;
@@ -16,11 +15,6 @@ using multihub::Look;
 namespace {
 
 constexpr uint32_t kErrorBox = ui::kMbSystemModal | ui::kMbIconError;
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // A page handler that may open a modal loop holds the dialog's page-busy
 // count, so that a rebuild waits instead of deleting the page under it.
@@ -158,12 +152,9 @@ void CHubPage::DropConfiguration() {
 }
 
 void CHubPage::SelectBin() {
-    ui::FileRequest request;
-    request.filter = "Binary File (*.bin)|*.bin|Rom File (*.rom)|*.rom|Sum File (*.sum)|*.sum||";
-    ui::FileResult file = FileDialog(request);
+    ui::FileResult file = FileDialog(ui::ImageOpenRequest());
     if (!file.ok) return;
-    std::string ext = Lower(file.ext);
-    m_imageCarriesConfig = ext == "sum" || ext == "rom";
+    m_imageCarriesConfig = ui::ImageCarriesConfig(file.ext);
     if (m_imageCarriesConfig) {
         // Such an image carries its configuration already.
         DropConfiguration();

@@ -7,6 +7,7 @@
 #include "files/StoreFiles.h"
 #include "settings/DebugLog.h"
 #include "ui/CMultiHubDlg.h"
+#include "ui/store_tools.h"
 #include "ui/win32/resource.h"
 
 using multihub::Look;
@@ -45,22 +46,14 @@ bool CHubPage::ReadXromVersion() {
 
 void CHubPage::Dump() {
     Host().EnableWindow(false);
-    m_isp.LoadFlashInfo();
-    int size = StoreSize(m_hubType);
-    std::vector<uint8_t> store(static_cast<size_t>(size > 0 ? size : 0x4000), 0);
+    std::vector<uint8_t> store;
     int number = m_hubIndex + 1;
-    if (!m_isp.ReadData(store.data(), static_cast<int>(store.size()), 0, static_cast<unsigned>(m_hubIndex))) {
+    if (!ui::ReadStoreForDump(m_isp, m_hubType, m_hubIndex, store)) {
         Report(DumpFailed(ToolOwner::HubPage, number));
         Host().EnableWindow(true);
         return;
     }
-    ImageVersion v = StoreVersionBytes(store.data(), static_cast<int>(store.size()), m_hubType);
-    ui::FileRequest request;
-    request.save = true;
-    request.defaultExt = "ROM";
-    request.fileName = DefaultStoreFileName(v.high, v.low);
-    request.filter = "ROM Files (*.rom)|*.rom||";
-    ui::FileResult file = FileDialog(request);
+    ui::FileResult file = FileDialog(ui::DumpFileRequest(store, m_hubType));
     if (file.ok) {
         UiReport r;
         WriteDumpFile(file.path, store, ToolOwner::HubPage, number, &r);

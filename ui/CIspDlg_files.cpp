@@ -3,24 +3,14 @@
 // into the image an update writes.
 #include "ui/CIspDlg.h"
 
-#include <cctype>
-
 #include "files/EepFile.h"
 #include "files/FirmwareImage.h"
 #include "settings/DebugLog.h"
 #include "ui/CIspDlg_internal.h"
+#include "ui/store_tools.h"
 #include "ui/win32/resource.h"
 
 using namespace ispdlg;
-
-namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-}  // namespace
 
 int CIspDlg::LoadFirmwareFile(const std::string& path, const std::string& fileName) {
     LoadOwner owner = m_console ? LoadOwner::Console : LoadOwner::MainDialog;
@@ -105,12 +95,9 @@ bool CIspDlg::MergeConfiguration(std::vector<uint8_t>& image, int configLength, 
 }
 
 void CIspDlg::SelectBin() {
-    ui::FileRequest request;
-    request.filter = "Binary File (*.bin)|*.bin|Rom File (*.rom)|*.rom|Sum File (*.sum)|*.sum||";
-    ui::FileResult file = FileDialog(request);
+    ui::FileResult file = FileDialog(ui::ImageOpenRequest());
     if (!file.ok) return;
-    std::string ext = Lower(file.ext);
-    m_imageCarriesConfig = ext == "sum" || ext == "rom";
+    m_imageCarriesConfig = ui::ImageCarriesConfig(file.ext);
     if (m_imageCarriesConfig) {
         // Such an image carries its configuration: a loaded one is dropped.
         SetText(IDC_EEP_FILE, "");

@@ -5,6 +5,7 @@
 #include "files/FirmwareImage.h"
 #include "files/StoreFiles.h"
 #include "ui/CIspDlg_internal.h"
+#include "ui/store_tools.h"
 #include "ui/win32/resource.h"
 
 using namespace ispdlg;
@@ -50,24 +51,15 @@ void CIspDlg::ReadXromVersion(ui::WorkerLink* link) {
 
 void CIspDlg::DumpXrom() {
     Host().EnableWindow(false);
-    m_isp.LoadFlashInfo();
     int type = m_hubType[0];
-    int size = StoreSize(type);
-    std::vector<uint8_t> store(static_cast<size_t>(size > 0 ? size : 0x4000), 0);
-    if (!m_isp.ReadData(store.data(), static_cast<int>(store.size()), 0, 0)) {
+    std::vector<uint8_t> store;
+    if (!ui::ReadStoreForDump(m_isp, type, 0, store)) {
         UiReport r = DumpFailed(ToolOwner::MainDialog, 1);
         MessageBox(r.box, kQuillon, r.boxStyle);
         Host().EnableWindow(true);
         return;
     }
-    ImageVersion v = StoreVersionBytes(store.data(), static_cast<int>(store.size()), type);
-    ui::FileRequest request;
-    request.save = true;
-    request.defaultExt = "ROM";
-    request.fileName = DefaultStoreFileName(v.high, v.low);
-    request.filter = "ROM Files (*.rom)|*.rom||";
-    request.flags = ui::kOfnHideReadOnly | ui::kOfnOverwritePrompt;
-    ui::FileResult file = FileDialog(request);
+    ui::FileResult file = FileDialog(ui::DumpFileRequest(store, type));
     if (file.ok) {
         UiReport r;
         WriteDumpFile(file.path, store, ToolOwner::MainDialog, 1, &r);
