@@ -7,6 +7,7 @@
 #include "files/FirmwareImage.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/output.h"
+#include "tools/cli/record.h"
 
 namespace cli {
 
@@ -15,15 +16,7 @@ std::string BackupFileName(const std::string& identityText, std::time_t when) {
     for (char c : identityText)
         if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') name.push_back(c);
     if (name.empty()) name = "hub";
-    std::tm utc{};
-#if defined(_WIN32)
-    if (const std::tm* t = std::gmtime(&when)) utc = *t;  // the C runtime's result is per thread
-#else
-    gmtime_r(&when, &utc);
-#endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    return name + "_" + stamp + ".rom";
+    return name + "_" + UtcText(when, "%Y%m%dT%H%M%SZ") + ".rom";
 }
 
 int StoreClassOfType(int hubType) {

@@ -7,17 +7,19 @@
 
 namespace cli {
 
-std::string IsoTime(std::time_t when) {
+std::string UtcText(std::time_t when, const char* format) {
     std::tm utc{};
 #if defined(_WIN32)
     if (const std::tm* t = std::gmtime(&when)) utc = *t;  // the C runtime's result is per thread
 #else
     gmtime_r(&when, &utc);
 #endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    char text[64];
+    if (std::strftime(text, sizeof text, format, &utc) == 0) return std::string();
     return text;
 }
+
+std::string IsoTime(std::time_t when) { return UtcText(when, "%Y-%m-%dT%H:%M:%SZ"); }
 
 bool AppendRecord(const std::string& file, const std::vector<nlohmann::json>& lines, std::string& error) {
     std::string text;

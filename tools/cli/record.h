@@ -10,6 +10,9 @@
 
 namespace cli {
 
+// when in UTC, formatted by strftime's format.
+std::string UtcText(std::time_t when, const char* format);
+
 // "YYYY-MM-DDTHH:MM:SSZ".
 std::string IsoTime(std::time_t when);
 
