@@ -87,20 +87,14 @@ protected:
     }
     void TearDown() override {
         _putenv_s("TESSARO_BENCH", "");
-        if (!m_thread.joinable()) return;
-        WaitFor([&] {
+        windrive::WindDown(m_thread, m_ended, [&] {
             for (const char* caption : {"Quillon", "Open"})
                 if (HWND box = windrive::FindDialog(caption)) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
             if (HWND box = ConfigurationsBox()) PostMessageA(box, WM_COMMAND, IDOK, 0);
             if (HWND editor = windrive::FindDialog("Configurations"))
                 PostMessageA(editor, WM_COMMAND, MAKEWPARAM(IDC_CFG_EXIT, BN_CLICKED), 0);
             if (!m_ended && m_hwnd) PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
-            return m_ended.load();
         });
-        if (m_ended)
-            m_thread.join();
-        else
-            m_thread.detach();
     }
 
     tessaro::test::BenchSystem sys;

@@ -55,17 +55,11 @@ protected:
     }
     void TearDown() override {
         _putenv_s("TESSARO_BENCH", "");
-        if (!m_thread.joinable()) return;
-        WaitFor([&] {
+        windrive::WindDown(m_thread, m_ended, [&] {
             if (HWND box = windrive::FindDialog("Quillon")) PostMessageA(box, WM_COMMAND, IDOK, 0);
             if (HWND open = windrive::FindDialog("Open")) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
             if (!m_ended && m_hwnd) PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
-            return m_ended.load();
         });
-        if (m_ended)
-            m_thread.join();
-        else
-            m_thread.detach();
     }
     HWND Item(int id) const { return GetDlgItem(m_hwnd, id); }
     std::string Text(int id) const { return WindowText(Item(id)); }

@@ -69,17 +69,11 @@ protected:
     }
     void TearDown() override {
         if (sys_ready) sys.pc().OnHubChange(nullptr);
-        if (!m_thread.joinable()) return;
-        WaitFor([&] {
+        windrive::WindDown(m_thread, m_ended, [&] {
             if (HWND box = windrive::FindDialog("Quillon")) PostMessageA(box, WM_COMMAND, IDOK, 0);
             if (HWND open = windrive::FindDialog("Open")) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
             if (!m_ended && m_hwnd) PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
-            return m_ended.load();
         });
-        if (m_ended)
-            m_thread.join();
-        else
-            m_thread.detach();
     }
     std::string Status() const { return WindowText(GetDlgItem(m_hwnd, IDC_MH_STATUS)); }
     HWND Tab() const { return GetDlgItem(m_hwnd, IDC_MH_TAB); }

@@ -48,16 +48,10 @@ protected:
         sys.Bench(kBench);
     }
     void TearDown() override {
-        if (!m_thread.joinable()) return;
-        WaitFor([&] {
+        windrive::WindDown(m_thread, m_ended, [&] {
             if (HWND box = windrive::FindDialog("Quillon")) PostMessageA(box, WM_COMMAND, IDOK, 0);
             if (!m_ended && m_hwnd) PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
-            return m_ended.load();
         });
-        if (m_ended)
-            m_thread.join();
-        else
-            m_thread.detach();
     }
     void Run(ui::Dialog& dlg) {
         m_thread = std::thread([this, &dlg] {

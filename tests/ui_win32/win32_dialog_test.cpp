@@ -40,18 +40,12 @@ protected:
     }
 
     void TearDown() override {
-        if (!m_thread.joinable()) return;
         // Leave nothing open: boxes first, then the dialog.
-        WaitFor([&] {
+        windrive::WindDown(m_thread, m_ended, [&] {
             if (HWND box = FindDialog("Quillon")) PostMessageA(box, WM_COMMAND, IDOK, 0);
             if (HWND about = FindDialog("About VX7100ISP")) PostMessageA(about, WM_COMMAND, IDOK, 0);
             if (!m_ended) PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
-            return m_ended.load();
         });
-        if (m_ended)
-            m_thread.join();
-        else
-            m_thread.detach();
     }
 
     // Runs the dialog on its own thread and waits until detection is done.

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +36,22 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
         Sleep(10);
     }
     return true;
+}
+
+// Ends a test's dialog that runs modally on a thread of its own, whatever
+// state the test left it in: dismiss (closing what may be open) is called
+// until the dialog has ended, then the thread is joined; a thread that still
+// hangs is left behind rather than hanging the test program.
+inline void WindDown(std::thread& thread, const std::atomic<bool>& ended, const std::function<void()>& dismiss) {
+    if (!thread.joinable()) return;
+    WaitFor([&] {
+        dismiss();
+        return ended.load();
+    });
+    if (ended)
+        thread.join();
+    else
+        thread.detach();
 }
 
 inline std::string WindowText(HWND h) {
