@@ -4,24 +4,14 @@
 // COMSPEC, and it would look for POWERCFG in the current folder first.
 #include <windows.h>
 
+#include "platform/native.h"
 #include "pwrsusp/system.h"
 
 namespace pwrsusp {
 
-void HardenProcess() {
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return;
-    // Windows 8 and later, and 7 with its update: the system folder only.
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDefault) setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
-    // From XP SP1 on: the current folder leaves the search path.
-    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
-    auto setDir =
-        reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
-    if (setDir) setDir(L"");
-}
+// The same restriction of the DLL search as the tool's own, from the same
+// source file.
+void HardenProcess() { tessaro::HardenProcess(); }
 
 namespace {
 
